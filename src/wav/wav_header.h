@@ -1,0 +1,22 @@
+// The 44-byte RIFF/WAVE header that opens the output: 16-bit PCM, two
+// channels, 48 kHz.
+#pragma once
+
+#include <cstdint>
+
+constexpr int WAV_HEADER_SIZE = 44;
+// Both size fields hold this when the length is unknown or too large.
+constexpr uint32_t WAV_SIZE_PLACEHOLDER = 2147483647u;
+// The largest frame count for which riff_size = 4 * count + 36 fits in 2^31 - 1.
+constexpr int64_t WAV_MAX_SAMPLES = 536870902;
+
+// A plain byte image, laid out exactly as it is written; the multi-byte
+// fields are stored little-endian whatever the host.
+struct WavHeader {
+    unsigned char bytes[WAV_HEADER_SIZE];
+};
+
+// Builds the header for sample_count stereo frames. A count of 0 or less
+// gives the placeholder sizes silently; a count above WAV_MAX_SAMPLES gives
+// them with two warning lines on standard error.
+void fill_wav_header(WavHeader *header, int64_t sample_count);
