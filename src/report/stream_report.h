@@ -1,0 +1,27 @@
+// What the report says about the input on standard error: station facts,
+// stream totals and a block per link.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include <opusfile.h>
+
+// Writes text that came from the stream or a server. Control bytes 0x01-0x1F
+// and 0x7F are shown as '?', so a comment cannot move the cursor, clear the
+// terminal or start a line that looks like one of ours. At most max_bytes
+// bytes are written; the text ends earlier at its NUL.
+void print_untrusted(FILE *stream, const char *text, size_t max_bytes = SIZE_MAX);
+
+// The station block of a URL input; absent fields print nothing.
+void report_server_info(const OpusServerInfo *info);
+
+// The totals block of a seekable input; returns the total PCM length.
+int64_t report_stream_totals(OggOpusFile *decoder);
+
+// The block for a link that decoding has just entered.
+void report_link(OggOpusFile *decoder, int link);
+
+// One user comment of a link, pictures summarised on one line.
+void report_comment(const char *comment);
