@@ -1,0 +1,5 @@
+#include "driver/decode_session.h"
+
+int main(int argc, char **argv) {
+    return opus2wav_main(argc, argv);
+}

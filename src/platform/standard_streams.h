@@ -1,0 +1,14 @@
+// Guards for the standard streams, set up once at start.
+#pragma once
+
+#include <cstdio>
+
+// Ignores SIGPIPE, so that a reader that went away shows as a write error,
+// and fills a closed standard output or standard error with /dev/null, so
+// that no file or socket opened later takes its descriptor. Standard output
+// is opened read-only there, so writes to it still fail.
+void protect_standard_streams();
+
+// True when the stream's descriptor is in append mode: writes go to its end
+// whatever the position, so nothing can be rewritten in place.
+bool stream_appends(FILE *stream);
