@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Rewrites the pages of an Ogg file to make damaged or unusual test streams.
+
+    ogg_rewrite.py IN OUT OP [OP ...]
+
+Operations, applied in the order given; every page touched gets a fresh CRC
+unless the operation says otherwise:
+    drop:N             remove page N (counted from 0 over the whole file)
+    granule-add:D      add D to every positive granule position
+    granule-gap:N:D    add D to the positive granule positions of pages N on
+    suffix:N           end the first OpusTags packet with N bytes of binary
+                       data (first byte 0x01) in place of its padding
+    input-rate:R       record R as the input sample rate in every OpusHead
+    corrupt:OFF        invert the byte at offset OFF of the result (no CRC fix)
+    truncate:N         keep the first N bytes of the result (N < 0: drop -N)
+"""
+import struct
+import sys
+
+
+def _crc_table():
+    table = []
+    for i in range(256):
+        r = i << 24
+        for _ in range(8):
+            r = ((r << 1) ^ 0x04C11DB7) if r & 0x80000000 else (r << 1)
+        table.append(r & 0xFFFFFFFF)
+    return table
+
+
+CRC_TABLE = _crc_table()
+
+
+def ogg_crc(data):
+    crc = 0
+    for b in data:
+        crc = ((crc << 8) & 0xFFFFFFFF) ^ CRC_TABLE[((crc >> 24) & 0xFF) ^ b]
+    return crc
+
+
+class Page:
+    def __init__(self, header, lacing, body):
+        self.header = bytearray(header)  # 27 bytes
+        self.lacing = bytearray(lacing)
+        self.body = bytearray(body)
+
+    @property
+    def granule(self):
+        return struct.unpack_from("<q", self.header, 6)[0]
+
+    @granule.setter
+    def granule(self, value):
+        struct.pack_into("<q", self.header, 6, value)
+
+    def to_bytes(self):
+        self.header[26] = len(self.lacing)
+        struct.pack_into("<I", self.header, 22, 0)
+        raw = bytes(self.header) + bytes(self.lacing) + bytes(self.body)
+        crc = ogg_crc(raw)
+        return raw[:22] + struct.pack("<I", crc) + raw[26:]
+
+
+def parse_pages(data):
+    pages, pos = [], 0
+    while pos + 27 <= len(data):
+        if data[pos:pos + 4] != b"OggS":
+            raise SystemExit("ogg_rewrite: no page at offset %d" % pos)
+        nseg = data[pos + 26]
+        lacing = data[pos + 27:pos + 27 + nseg]
+        size = sum(lacing)
+        start = pos + 27 + nseg
+        pages.append(Page(data[pos:pos + 27], lacing, data[start:start + size]))
+        pos = start + size
+    return pages
+
+
+def lacing_for(length):
+    return bytes([255] * (length // 255) + [length % 255])
+
+
+def set_suffix(pages, n):
+    for page in pages:
+        if page.body.startswith(b"OpusTags"):
+            body = page.body
+            pos = 8
+            vendor_len = struct.unpack_from("<I", body, pos)[0]
+            pos += 4 + vendor_len
+            count = struct.unpack_from("<I", body, pos)[0]
+            pos += 4
+            for _ in range(count):
+                pos += 4 + struct.unpack_from("<I", body, pos)[0]
+            page.body = body[:pos] + b"\x01" + b"\xab" * (n - 1)
+            page.lacing = bytearray(lacing_for(len(page.body)))
+            return
+    raise SystemExit("ogg_rewrite: no single-page OpusTags packet")
+
+
+def main(argv):
+    if len(argv) < 4:
+        raise SystemExit(__doc__)
+    with open(argv[1], "rb") as f:
+        pages = parse_pages(f.read())
+    tail_ops = []
+    for op in argv[3:]:
+        name, _, arg = op.partition(":")
+        args = [int(a) for a in arg.split(":")] if arg else []
+        if name == "drop":
+            del pages[args[0]]
+        elif name == "granule-add":
+            for page in pages:
+                if page.granule > 0:
+                    page.granule += args[0]
+        elif name == "granule-gap":
+            for page in pages[args[0]:]:
+                if page.granule > 0:
+                    page.granule += args[1]
+        elif name == "suffix":
+            set_suffix(pages, args[0])
+        elif name == "input-rate":
+            for page in pages:
+                if page.body.startswith(b"OpusHead"):
+                    struct.pack_into("<I", page.body, 12, args[0])
+        elif name in ("corrupt", "truncate"):
+            tail_ops.append((name, args[0]))
+        else:
+            raise SystemExit("ogg_rewrite: unknown operation " + op)
+    out = bytearray(b"".join(p.to_bytes() for p in pages))
+    for name, value in tail_ops:
+        if name == "corrupt":
+            out[value] ^= 0xFF
+        else:
+            out = out[:value]
+    with open(argv[2], "wb") as f:
+        f.write(out)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
