@@ -6,7 +6,7 @@
 //
 // Keys: ms (length), ch (channels, 1-8), rate (input rate recorded in the
 // header), bitrate (bit/s), signal (music, sine, noise, silence, extremes),
-// seed, serial, tag=NAME=VALUE (repeatable), pic=png|palette|url|bad
+// pagems (longest page), seed, serial, tag=NAME=VALUE (repeatable), pic=png|palette|url|bad
 // (repeatable), pictag=NAME (the field name used for pictures).
 #include <opus/opusenc.h>
 
@@ -29,6 +29,7 @@ struct LinkSpec {
     std::string signal = "music";
     unsigned seed = 1;
     int serial = -1;
+    int page_ms = 0;
     std::vector<std::pair<std::string, std::string>> tags;
     std::vector<std::string> pictures;
     std::string picture_tag = "METADATA_BLOCK_PICTURE";
@@ -175,6 +176,9 @@ bool encode_link(const LinkSpec &spec, FILE *out) {
     if (spec.serial >= 0) {
         ope_encoder_ctl(enc, OPE_SET_SERIALNO(spec.serial));
     }
+    if (spec.page_ms > 0) {
+        ope_encoder_ctl(enc, OPE_SET_MUXING_DELAY(spec.page_ms * 48));
+    }
     if (spec.bitrate > 0) {
         ope_encoder_ctl(enc, OPUS_SET_BITRATE(spec.bitrate));
     }
@@ -217,6 +221,8 @@ bool parse_word(LinkSpec &spec, const std::string &word) {
         spec.seed = static_cast<unsigned>(std::atol(value.c_str()));
     } else if (key == "serial") {
         spec.serial = std::atoi(value.c_str());
+    } else if (key == "pagems") {
+        spec.page_ms = std::atoi(value.c_str());
     } else if (key == "pic") {
         spec.pictures.push_back(value);
     } else if (key == "pictag") {

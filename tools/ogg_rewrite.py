@@ -11,6 +11,7 @@ unless the operation says otherwise:
     suffix:N           end the first OpusTags packet with N bytes of binary
                        data (first byte 0x01) in place of its padding
     input-rate:R       record R as the input sample rate in every OpusHead
+    poke:N:OFF:V       set byte OFF of the body of page N to V
     corrupt:OFF        invert the byte at offset OFF of the result (no CRC fix)
     truncate:N         keep the first N bytes of the result (N < 0: drop -N)
 """
@@ -96,7 +97,7 @@ def set_suffix(pages, n):
 
 
 def main(argv):
-    if len(argv) < 4:
+    if len(argv) < 3:
         raise SystemExit(__doc__)
     with open(argv[1], "rb") as f:
         pages = parse_pages(f.read())
@@ -116,6 +117,8 @@ def main(argv):
                     page.granule += args[1]
         elif name == "suffix":
             set_suffix(pages, args[0])
+        elif name == "poke":
+            pages[args[0]].body[args[1]] = args[2]
         elif name == "input-rate":
             for page in pages:
                 if page.body.startswith(b"OpusHead"):

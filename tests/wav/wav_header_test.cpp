@@ -52,7 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
                                std::string("\xD8\xFF\xFF\x7F", 4), false},
                     HeaderCase{536870903, PH, PH, true}, HeaderCase{4294967296LL, PH, PH, true},
                     HeaderCase{4294967296LL + 1, PH, PH, true},
-                    HeaderCase{INT64_MAX, PH, PH, true}));
+                    HeaderCase{INT64_MAX, PH, PH, true}),
+    [](const testing::TestParamInfo<HeaderCase> &info) {
+        return "Count" + std::to_string(info.index);
+    });
 
 TEST(WavHeader, EachCallStartsFromTheTemplate) {
     WavHeader header;

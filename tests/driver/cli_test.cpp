@@ -1,0 +1,263 @@
+// The built program on real files and pipes: what reaches standard output,
+// what standard error says, and the exit status, for every way a run can end.
+#include "run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class Cli : public testing::Test {
+  protected:
+    static std::string dir;
+    static std::string two;    // seekable: 1.5 s stereo, then 0.7 s mono
+    static std::string shortf; // 20 ms
+    static std::string holey;  // a page missing in the middle
+    static std::string badlink; // second link's comment header broken
+
+    static void SetUpTestSuite() {
+        dir = make_temp_dir();
+        two = dir + "/two.opus";
+        shortf = dir + "/short.opus";
+        holey = dir + "/holey.opus";
+        badlink = dir + "/badlink.opus";
+        make_opus(two, "ms=1500 pagems=100 tag=TITLE=One -- ms=700 ch=1 pagems=100 tag=TITLE=Two");
+        make_opus(shortf, "ms=20");
+        make_opus(dir + "/three.opus", "ms=3000 pagems=100");
+        rewrite_ogg(dir + "/three.opus", holey, "drop:10");
+        // Page 19 starts the second link's OpusTags packet; break its magic.
+        rewrite_ogg(two, badlink, "poke:19:0:88");
+    }
+
+    static std::string bin() {
+        return shell_quote(opus2wav_bin());
+    }
+    static std::string q(const std::string &path) {
+        return shell_quote(path);
+    }
+    static std::string out_path(const char *name) {
+        return dir + "/" + name;
+    }
+};
+
+std::string Cli::dir, Cli::two, Cli::shortf, Cli::holey, Cli::badlink;
+
+bool ends_with(const std::string &text, const std::string &tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool contains(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
+                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
+const char *const LENGTH_WARNING =
+    "\nWARNING: Number of output samples does not match declared file duration.\n";
+const char *const CORRUPT = "Output WAV file will be corrupt.\n";
+
+TEST_F(Cli, UsageLineForAnyArgumentCountButOne) {
+    for (const char *args : {"", " a b", " - -", " a b c"}) {
+        RunResult r = run_shell(bin() + args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.err, "Usage: " + opus2wav_bin() + " <file.opus>\n") << args;
+        EXPECT_EQ(r.out, "") << args;
+    }
+}
+
+// Input seekable, output seekable, counts equal: exact header, never rewritten.
+TEST_F(Cli, SeekableFileToFileIsExactAndBitIdentical) {
+    std::string wav = out_path("two.wav");
+    RunResult r = run_shell(bin() + " " + q(two) + " > " + q(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string pcm = reference_pcm(two);
+    ASSERT_EQ(pcm.size(), 105600u * 4);
+    EXPECT_EQ(read_file(wav), expected_header(105600) + pcm);
+    EXPECT_TRUE(ends_with(r.err, "\nDone: played 2.200s (105600 samples @ 48 kHz).\n")) << r.err;
+    EXPECT_FALSE(contains(r.err, "WARNING")) << r.err;
+
+    // An independent reader agrees on the format and the length.
+    RunResult py = run_shell("python3 -c 'import wave,sys; w=wave.open(sys.argv[1]); "
+                             "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
+                             "w.getnframes())' " +
+                             q(wav));
+    EXPECT_EQ(py.out, "2 2 48000 105600\n") << py.err;
+}
+
+// Input seekable, output a pipe, counts equal: the header is exact already.
+TEST_F(Cli, SeekableFileIntoPipe) {
+    RunResult r = run_shell(bin() + " " + q(two) + " | cat; exit ${PIPESTATUS[0]}");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected_header(105600) + reference_pcm(two));
+    EXPECT_FALSE(contains(r.err, "WARNING")) << r.err;
+}
+
+// Standard input: a pipe into a file, a redirected file (which can seek), and
+// a pipe into a pipe.
+TEST_F(Cli, StandardInputFromPipeIntoFileGetsItsHeaderRewritten) {
+    std::string wav = out_path("stdin.wav");
+    RunResult r = run_shell("cat " + q(two) + " | " + bin() + " - > " + q(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(wav), expected_header(105600) + reference_pcm(two));
+    EXPECT_FALSE(contains(r.err, "WARNING")) << r.err;
+    EXPECT_FALSE(contains(r.err, "Total number of links")) << r.err;
+}
+
+TEST_F(Cli, StandardInputRedirectedFromFileIsSeekable) {
+    RunResult r = run_shell(bin() + " - < " + q(two) + " | cat; exit ${PIPESTATUS[0]}");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "Total number of links: 2\n")) << r.err;
+    EXPECT_EQ(r.out, expected_header(105600) + reference_pcm(two));
+}
+
+TEST_F(Cli, PipeIntoPipeWarnsFirstAndKeepsPlaceholders) {
+    RunResult r = run_shell("cat " + q(two) + " | " + bin() + " - | cat; exit ${PIPESTATUS[1]}");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind(NEITHER_SEEKABLE, 0), 0u) << r.err;
+    EXPECT_FALSE(contains(r.err, LENGTH_WARNING));
+    EXPECT_EQ(r.out, expected_header(0) + reference_pcm(two));
+}
+
+TEST_F(Cli, InputThatYieldsNoFramesLeavesTheFirstHeader) {
+    // 20 ms whose end trim removes every sample: opens, decodes nothing.
+    std::string empty_audio = out_path("no_frames.opus");
+    rewrite_ogg(shortf, empty_audio, "granule-add:-960");
+    std::string wav = out_path("none.wav");
+    RunResult r = run_shell("cat " + q(empty_audio) + " | " + bin() + " - > " + q(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(wav), expected_header(0));
+    EXPECT_TRUE(ends_with(r.err, "\nDone: played 0.000s (0 samples @ 48 kHz).\n")) << r.err;
+}
+
+// Input seekable, counts differ (a page is missing): a file output gets the
+// warning and a rewritten header, a pipe gets the warning and the corrupt
+// notice with the declared header; both exit 0.
+TEST_F(Cli, HoleMakesCountsDifferIntoFile) {
+    std::string wav = out_path("holey.wav");
+    RunResult r = run_shell(bin() + " " + q(holey) + " > " + q(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string pcm = reference_pcm(holey);
+    ASSERT_LT(pcm.size(), 144000u * 4);
+    EXPECT_EQ(read_file(wav), expected_header(static_cast<int64_t>(pcm.size() / 4)) + pcm);
+    EXPECT_TRUE(contains(r.err, "\nHole detected! Corrupt file segment?\n")) << r.err;
+    EXPECT_TRUE(ends_with(r.err, std::string(" samples @ 48 kHz).\n") + LENGTH_WARNING)) << r.err;
+}
+
+TEST_F(Cli, HoleMakesCountsDifferIntoPipe) {
+    RunResult r = run_shell(bin() + " " + q(holey) + " | cat; exit ${PIPESTATUS[0]}");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected_header(144000) + reference_pcm(holey));
+    EXPECT_TRUE(ends_with(r.err, std::string(LENGTH_WARNING) + CORRUPT)) << r.err;
+}
+
+// A decoding error keeps what was written, prints no summary and exits 1;
+// an unseekable input into a file still gets its header rewritten.
+TEST_F(Cli, DecodingErrorKeepsWhatWasDecoded) {
+    std::string wav = out_path("badlink.wav");
+    RunResult r = run_shell("cat " + q(badlink) + " | " + bin() + " - > " + q(wav));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "\nError decoding '-': -")) << r.err;
+    EXPECT_FALSE(contains(r.err, "Done: played")) << r.err;
+    EXPECT_FALSE(contains(r.err, "Possible truncation attack?")) << r.err;
+    std::string first_link = reference_pcm(two).substr(0, 72000u * 4);
+    EXPECT_EQ(read_file(wav), expected_header(72000) + first_link);
+}
+
+TEST_F(Cli, RewriteGoesWhereTheHeaderWasWritten) {
+    std::string wav = out_path("prefixed.wav");
+    RunResult r = run_shell("{ printf PRE; cat " + q(shortf) + " | " + bin() + " -; } > " + q(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read_file(wav), "PRE" + expected_header(960) + reference_pcm(shortf));
+}
+
+TEST_F(Cli, AppendModeOutputCountsAsUnseekable) {
+    std::string wav = out_path("appended.wav");
+    write_file(wav, "OLD");
+    RunResult r = run_shell("cat " + q(shortf) + " | " + bin() + " - >> " + q(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind(NEITHER_SEEKABLE, 0), 0u) << r.err;
+    EXPECT_EQ(read_file(wav), "OLD" + expected_header(0) + reference_pcm(shortf));
+}
+
+// Every failed write is reported with the system's text and exit status 1;
+// none is a crash and none ends with a summary.
+TEST_F(Cli, WriteFailures) {
+    struct Case {
+        std::string script;
+        std::string message;
+    } cases[] = {
+        {bin() + " " + q(shortf) + " > /dev/full", "No space left on device"},
+        {bin() + " " + q(two) + " > /dev/full", "No space left on device"},
+        {bin() + " " + q(shortf) + " >&-", "Bad file descriptor"},
+        {bin() + " " + q(two) + " >&-", "Bad file descriptor"},
+        {bin() + " " + q(two) + " | head -c 100 > /dev/null; exit ${PIPESTATUS[0]}",
+         "Broken pipe"},
+    };
+    for (const Case &c : cases) {
+        RunResult r = run_shell(c.script);
+        EXPECT_EQ(r.status, 1) << c.script << "\n" << r.err;
+        EXPECT_TRUE(contains(r.err, "\nError writing decoded audio data: " + c.message + "\n"))
+            << c.script << "\n"
+            << r.err;
+        EXPECT_FALSE(contains(r.err, "Done: played")) << c.script;
+    }
+}
+
+TEST_F(Cli, ClosedStandardErrorDoesNotRedirectOutput) {
+    std::string wav = out_path("noerr.wav");
+    RunResult r = run_shell(bin() + " " + q(shortf) + " > " + q(wav) + " 2>&-");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_file(wav), expected_header(960) + reference_pcm(shortf));
+}
+
+// Inputs that cannot be opened: one line, exit 1, nothing on standard output.
+TEST_F(Cli, InputsThatCannotBeOpened) {
+    write_file(out_path("empty.opus"), "");
+    write_file(out_path("text.opus"), std::string(3000, 'x') + "OggS but not really\n");
+    std::string truncated_head = out_path("cut_head.opus");
+    rewrite_ogg(two, truncated_head, "truncate:30");
+    struct Case {
+        std::string args;
+        std::string shown;
+    } cases[] = {
+        {q(out_path("missing.opus")), out_path("missing.opus")},
+        {q(dir), dir},
+        {q(out_path("empty.opus")), out_path("empty.opus")},
+        {q(out_path("text.opus")), out_path("text.opus")},
+        {q(truncated_head), truncated_head},
+        {"- < " + q(out_path("empty.opus")), "-"},
+        {"- <&-", "-"},
+    };
+    for (const Case &c : cases) {
+        RunResult r = run_shell(bin() + " " + c.args + " | cat; exit ${PIPESTATUS[0]}");
+        EXPECT_EQ(r.status, 1) << c.args;
+        std::string prefix = "Failed to open file '" + c.shown + "': -";
+        EXPECT_EQ(r.err.rfind(prefix, 0), 0u) << c.args << "\n" << r.err;
+        EXPECT_TRUE(ends_with(r.err, "\n") && r.err.find('\n') == r.err.size() - 1) << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+}
+
+TEST_F(Cli, TruncatedFileDecodesWhatIsThere) {
+    std::string cut = out_path("cut.opus");
+    rewrite_ogg(dir + "/three.opus", cut, "truncate:-5000");
+    for (const std::string &in : {q(cut), "- < " + q(cut)}) {
+        RunResult r = run_shell(bin() + " " + in + " | cat; exit ${PIPESTATUS[0]}");
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::string pcm = reference_pcm(cut);
+        EXPECT_GT(pcm.size(), 0u);
+        EXPECT_EQ(r.out.substr(44), pcm);
+    }
+}
+
+TEST_F(Cli, DashWithDirectoryPrefixIsAFileName) {
+    std::string dash = dir + "/-";
+    RunResult copy = run_shell("cp " + q(shortf) + " " + q(dash));
+    ASSERT_EQ(copy.status, 0);
+    RunResult r = run_shell("cd " + q(dir) + " && " + bin() + " ./- | cat; exit ${PIPESTATUS[0]}");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected_header(960) + reference_pcm(shortf));
+}
+
+} // namespace

@@ -1,0 +1,135 @@
+#include "run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+std::string make_temp_dir() {
+    char pattern[] = "/tmp/o2w-test-XXXXXX";
+    char *dir = mkdtemp(pattern);
+    if (dir == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+        return "/tmp";
+    }
+    return dir;
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+void write_file(const std::string &path, const std::string &data) {
+    std::ofstream out(path, std::ios::binary);
+    out << data;
+}
+
+std::string shell_quote(const std::string &text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+RunResult run_shell(const std::string &script) {
+    static int counter = 0;
+    static std::string dir = make_temp_dir();
+    std::string base = dir + "/run" + std::to_string(counter++);
+    std::string command = "bash -c " + shell_quote(script) + " >" + base + ".out 2>" + base +
+                          ".err </dev/null";
+    RunResult result;
+    int raw = std::system(command.c_str());
+    if (raw != -1 && WIFEXITED(raw)) {
+        result.status = WEXITSTATUS(raw);
+    }
+    result.out = read_file(base + ".out");
+    result.err = read_file(base + ".err");
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
+    return result;
+}
+
+std::string opus2wav_bin() {
+    return OPUS2WAV_BIN;
+}
+std::string make_opus_bin() {
+    return MAKE_OPUS_BIN;
+}
+std::string opus_facts_bin() {
+    return OPUS_FACTS_BIN;
+}
+std::string ogg_rewrite_cmd() {
+    return std::string(PYTHON_BIN) + " " + OGG_REWRITE;
+}
+
+void make_opus(const std::string &path, const std::string &words) {
+    RunResult r = run_shell(make_opus_bin() + " " + shell_quote(path) + " " + words);
+    ASSERT_EQ(r.status, 0) << "make_opus " << words << ": " << r.err;
+}
+
+void rewrite_ogg(const std::string &in, const std::string &out, const std::string &ops) {
+    RunResult r = run_shell(ogg_rewrite_cmd() + " " + shell_quote(in) + " " + shell_quote(out) +
+                            " " + ops);
+    ASSERT_EQ(r.status, 0) << "ogg_rewrite " << ops << ": " << r.err;
+}
+
+std::map<std::string, std::string> opus_facts(const std::string &path) {
+    RunResult r = run_shell(opus_facts_bin() + " facts " + shell_quote(path));
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(r.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            facts[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+    }
+    return facts;
+}
+
+std::string reference_pcm(const std::string &path) {
+    std::string raw = path + ".ref.pcm";
+    RunResult r = run_shell(opus_facts_bin() + " decode " + shell_quote(path) + " " +
+                            shell_quote(raw));
+    EXPECT_TRUE(r.status == 0 || r.status == 3) << r.err;
+    std::string pcm = read_file(raw);
+    std::remove(raw.c_str());
+    return pcm;
+}
+
+uint32_t le32_at(const std::string &bytes, size_t offset) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; i--) {
+        v = (v << 8) | static_cast<unsigned char>(bytes.at(offset + i));
+    }
+    return v;
+}
+
+std::string expected_header(int64_t frames) {
+    auto le32 = [](uint32_t v) {
+        std::string s;
+        for (int i = 0; i < 4; i++) {
+            s += static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+        return s;
+    };
+    bool exact = frames >= 1 && frames <= 536870902;
+    uint32_t data = exact ? static_cast<uint32_t>(frames * 4) : 0x7FFFFFFFu;
+    uint32_t riff = exact ? data + 36 : 0x7FFFFFFFu;
+    std::string h = "RIFF" + le32(riff) + "WAVEfmt " + le32(16);
+    h += std::string("\x01\x00\x02\x00", 4) + le32(48000) + le32(192000);
+    h += std::string("\x04\x00\x10\x00", 4) + "data" + le32(data);
+    return h;
+}
