@@ -6,8 +6,9 @@
 //
 // Keys: ms (length), ch (channels, 1-8), rate (input rate recorded in the
 // header), bitrate (bit/s), signal (music, sine, noise, silence, extremes),
-// pagems (longest page), seed, serial, tag=NAME=VALUE (repeatable), pic=png|palette|url|bad
-// (repeatable), pictag=NAME (the field name used for pictures).
+// pagems (longest page), frame (10, 20, 40, 60 or 120 ms), seed, serial, tag=NAME=VALUE
+// (repeatable), pic=png|palette|url|bad (repeatable), pictag=NAME (the field name used for
+// pictures).
 #include <opus/opusenc.h>
 
 #include <cmath>
@@ -30,6 +31,7 @@ struct LinkSpec {
     unsigned seed = 1;
     int serial = -1;
     int page_ms = 0;
+    int frame_ms = 0;
     std::vector<std::pair<std::string, std::string>> tags;
     std::vector<std::string> pictures;
     std::string picture_tag = "METADATA_BLOCK_PICTURE";
@@ -42,8 +44,7 @@ void append_be32(std::string &out, uint32_t v) {
 }
 
 std::string base64(const std::string &in) {
-    static const char table[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     size_t i = 0;
     for (; i + 2 < in.size(); i += 3) {
@@ -102,8 +103,8 @@ std::string picture_block(uint32_t type, const std::string &mime, const std::str
 
 std::string picture_value(const std::string &kind) {
     if (kind == "png") {
-        return base64(picture_block(3, "image/png", "Front cover", 16, 8, 24, 0,
-                                    png_header(16, 8, 8, 2)));
+        return base64(
+            picture_block(3, "image/png", "Front cover", 16, 8, 24, 0, png_header(16, 8, 8, 2)));
     }
     if (kind == "palette") {
         std::string data = png_header(4, 2, 8, 3);
@@ -166,8 +167,8 @@ bool encode_link(const LinkSpec &spec, FILE *out) {
     }
     OpusEncCallbacks callbacks = {write_to_file, close_nothing};
     int error = 0;
-    OggOpusEnc *enc = ope_encoder_create_callbacks(&callbacks, out, comments, spec.rate,
-                                                   spec.channels, spec.channels > 2 ? 1 : 0, &error);
+    OggOpusEnc *enc = ope_encoder_create_callbacks(
+        &callbacks, out, comments, spec.rate, spec.channels, spec.channels > 2 ? 1 : 0, &error);
     ope_comments_destroy(comments);
     if (enc == nullptr) {
         fprintf(stderr, "make_opus: encoder: %s\n", ope_strerror(error));
@@ -178,6 +179,14 @@ bool encode_link(const LinkSpec &spec, FILE *out) {
     }
     if (spec.page_ms > 0) {
         ope_encoder_ctl(enc, OPE_SET_MUXING_DELAY(spec.page_ms * 48));
+    }
+    if (spec.frame_ms > 0) {
+        int size = spec.frame_ms == 10    ? OPUS_FRAMESIZE_10_MS
+                   : spec.frame_ms == 40  ? OPUS_FRAMESIZE_40_MS
+                   : spec.frame_ms == 60  ? OPUS_FRAMESIZE_60_MS
+                   : spec.frame_ms == 120 ? OPUS_FRAMESIZE_120_MS
+                                          : OPUS_FRAMESIZE_20_MS;
+        ope_encoder_ctl(enc, OPUS_SET_EXPERT_FRAME_DURATION(size));
     }
     if (spec.bitrate > 0) {
         ope_encoder_ctl(enc, OPUS_SET_BITRATE(spec.bitrate));
@@ -223,6 +232,8 @@ bool parse_word(LinkSpec &spec, const std::string &word) {
         spec.serial = std::atoi(value.c_str());
     } else if (key == "pagems") {
         spec.page_ms = std::atoi(value.c_str());
+    } else if (key == "frame") {
+        spec.frame_ms = std::atoi(value.c_str());
     } else if (key == "pic") {
         spec.pictures.push_back(value);
     } else if (key == "pictag") {

@@ -10,6 +10,7 @@ unless the operation says otherwise:
     granule-gap:N:D    add D to the positive granule positions of pages N on
     suffix:N           end the first OpusTags packet with N bytes of binary
                        data (first byte 0x01) in place of its padding
+    pre-skip:N         record N as the pre-skip in every OpusHead
     input-rate:R       record R as the input sample rate in every OpusHead
     poke:N:OFF:V       set byte OFF of the body of page N to V
     corrupt:OFF        invert the byte at offset OFF of the result (no CRC fix)
@@ -119,6 +120,10 @@ def main(argv):
             set_suffix(pages, args[0])
         elif name == "poke":
             pages[args[0]].body[args[1]] = args[2]
+        elif name == "pre-skip":
+            for page in pages:
+                if page.body.startswith(b"OpusHead"):
+                    struct.pack_into("<H", page.body, 10, args[0])
         elif name == "input-rate":
             for page in pages:
                 if page.body.startswith(b"OpusHead"):

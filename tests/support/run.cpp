@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
+#include <vector>
 
 std::string make_temp_dir() {
     char pattern[] = "/tmp/o2w-test-XXXXXX";
@@ -46,8 +47,8 @@ RunResult run_shell(const std::string &script) {
     static int counter = 0;
     static std::string dir = make_temp_dir();
     std::string base = dir + "/run" + std::to_string(counter++);
-    std::string command = "bash -c " + shell_quote(script) + " >" + base + ".out 2>" + base +
-                          ".err </dev/null";
+    std::string command =
+        "bash -c " + shell_quote(script) + " >" + base + ".out 2>" + base + ".err </dev/null";
     RunResult result;
     int raw = std::system(command.c_str());
     if (raw != -1 && WIFEXITED(raw)) {
@@ -79,8 +80,8 @@ void make_opus(const std::string &path, const std::string &words) {
 }
 
 void rewrite_ogg(const std::string &in, const std::string &out, const std::string &ops) {
-    RunResult r = run_shell(ogg_rewrite_cmd() + " " + shell_quote(in) + " " + shell_quote(out) +
-                            " " + ops);
+    RunResult r =
+        run_shell(ogg_rewrite_cmd() + " " + shell_quote(in) + " " + shell_quote(out) + " " + ops);
     ASSERT_EQ(r.status, 0) << "ogg_rewrite " << ops << ": " << r.err;
 }
 
@@ -101,8 +102,8 @@ std::map<std::string, std::string> opus_facts(const std::string &path) {
 
 std::string reference_pcm(const std::string &path) {
     std::string raw = path + ".ref.pcm";
-    RunResult r = run_shell(opus_facts_bin() + " decode " + shell_quote(path) + " " +
-                            shell_quote(raw));
+    RunResult r =
+        run_shell(opus_facts_bin() + " decode " + shell_quote(path) + " " + shell_quote(raw));
     EXPECT_TRUE(r.status == 0 || r.status == 3) << r.err;
     std::string pcm = read_file(raw);
     std::remove(raw.c_str());
@@ -132,4 +133,37 @@ std::string expected_header(int64_t frames) {
     h += std::string("\x01\x00\x02\x00", 4) + le32(48000) + le32(192000);
     h += std::string("\x04\x00\x10\x00", 4) + "data" + le32(data);
     return h;
+}
+
+#include <csignal>
+
+TestServer::TestServer(const std::string &args) {
+    std::string command = "exec " + std::string(PYTHON_BIN) + " " + HTTP_SERVER + " " + args;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr || fscanf(pipe, "%d %d", &port, &pid) != 2) {
+        ADD_FAILURE() << "test server did not start: " << args;
+    }
+    // The server keeps running; its end of the pipe is simply left behind.
+    if (pipe != nullptr) {
+        static std::vector<FILE *> keep;
+        keep.push_back(pipe);
+    }
+}
+
+TestServer::~TestServer() {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+    }
+}
+
+testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected) {
+    if (actual == expected) {
+        return testing::AssertionSuccess();
+    }
+    size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) {
+        at++;
+    }
+    return testing::AssertionFailure() << "got " << actual.size() << " bytes, expected "
+                                       << expected.size() << "; first difference at offset " << at;
 }

@@ -5,10 +5,12 @@
 #include <map>
 #include <string>
 
+#include <gtest/gtest.h>
+
 struct RunResult {
-    int status = -1;  // exit status, or 128 + signal number
-    std::string out;  // what the script wrote to its standard output
-    std::string err;  // what the script wrote to its standard error
+    int status = -1; // exit status, or 128 + signal number
+    std::string out; // what the script wrote to its standard output
+    std::string err; // what the script wrote to its standard error
 };
 
 // Runs script with bash; its standard output and standard error go to
@@ -43,3 +45,18 @@ uint32_t le32_at(const std::string &bytes, size_t offset);
 // The 44-byte header that the program should write for a frame count, made
 // independently of the program's own code.
 std::string expected_header(int64_t frames);
+
+// A loopback HTTP(S) server serving one file (tests/support/http_server.py),
+// stopped when the object goes away.
+struct TestServer {
+    int port = 0;
+    int pid = 0;
+    explicit TestServer(const std::string &args);
+    ~TestServer();
+    TestServer(const TestServer &) = delete;
+    TestServer &operator=(const TestServer &) = delete;
+};
+
+// Compares two byte strings without printing them whole: on a mismatch it
+// says where they first differ.
+testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected);

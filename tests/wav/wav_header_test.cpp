@@ -22,6 +22,10 @@ struct HeaderCase {
     bool warns;
 };
 
+void PrintTo(const HeaderCase &c, std::ostream *os) {
+    *os << c.count;
+}
+
 class WavHeaderTable : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(WavHeaderTable, SizesAndWarnings) {
@@ -41,21 +45,23 @@ TEST_P(WavHeaderTable, SizesAndWarnings) {
 
 const std::string PH("\xFF\xFF\xFF\x7F", 4);
 
-INSTANTIATE_TEST_SUITE_P(
-    Counts, WavHeaderTable,
-    testing::Values(HeaderCase{-1, PH, PH, false}, HeaderCase{0, PH, PH, false},
-                    HeaderCase{INT64_MIN, PH, PH, false},
-                    HeaderCase{1, std::string("\x28\0\0\0", 4), std::string("\x04\0\0\0", 4), false},
-                    HeaderCase{48000, std::string("\x24\xEE\x02\0", 4),
-                               std::string("\x00\xEE\x02\0", 4), false},
-                    HeaderCase{536870902, std::string("\xFC\xFF\xFF\x7F", 4),
-                               std::string("\xD8\xFF\xFF\x7F", 4), false},
-                    HeaderCase{536870903, PH, PH, true}, HeaderCase{4294967296LL, PH, PH, true},
-                    HeaderCase{4294967296LL + 1, PH, PH, true},
-                    HeaderCase{INT64_MAX, PH, PH, true}),
-    [](const testing::TestParamInfo<HeaderCase> &info) {
-        return "Count" + std::to_string(info.index);
-    });
+INSTANTIATE_TEST_SUITE_P(Counts, WavHeaderTable,
+                         testing::Values(HeaderCase{-1, PH, PH, false},
+                                         HeaderCase{0, PH, PH, false},
+                                         HeaderCase{INT64_MIN, PH, PH, false},
+                                         HeaderCase{1, std::string("\x28\0\0\0", 4),
+                                                    std::string("\x04\0\0\0", 4), false},
+                                         HeaderCase{48000, std::string("\x24\xEE\x02\0", 4),
+                                                    std::string("\x00\xEE\x02\0", 4), false},
+                                         HeaderCase{536870902, std::string("\xFC\xFF\xFF\x7F", 4),
+                                                    std::string("\xD8\xFF\xFF\x7F", 4), false},
+                                         HeaderCase{536870903, PH, PH, true},
+                                         HeaderCase{4294967296LL, PH, PH, true},
+                                         HeaderCase{4294967296LL + 1, PH, PH, true},
+                                         HeaderCase{INT64_MAX, PH, PH, true}),
+                         [](const testing::TestParamInfo<HeaderCase> &info) {
+                             return "Count" + std::to_string(info.index);
+                         });
 
 TEST(WavHeader, EachCallStartsFromTheTemplate) {
     WavHeader header;

@@ -1,0 +1,244 @@
+// Whole standard-error transcripts of real runs, compared byte for byte with
+// text composed from libopusfile's own view of the input and the documented
+// formats; network inputs come from loopback servers started here.
+#include "run.h"
+#include "transcript.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
+                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
+const char *const LENGTH_WARNING =
+    "\nWARNING: Number of output samples does not match declared file duration.\n";
+
+class Report : public testing::Test {
+  protected:
+    static std::string dir;
+    static std::string rich;  // two links, comments, pictures, a binary suffix
+    static std::string rough; // a hole, a granule gap, no recorded input rate
+    static std::vector<LinkExpectation> rich_links;
+
+    static void SetUpTestSuite() {
+        dir = make_temp_dir();
+        rich = dir + "/rich.opus";
+        rough = dir + "/rough.opus";
+        std::string plain = dir + "/plain.opus";
+        // A comment that tries to clear the screen and forge a line of ours.
+        std::string evil = shell_quote("tag=EVIL=\x1b[2J\x7f\rDone: played\n");
+        make_opus(plain, "ms=1500 pagems=100 tag=TITLE=One " + evil +
+                             " pic=png pic=palette pic=url pic=bad -- ms=700 ch=1 rate=44100 "
+                             "pagems=100 tag=ARTIST=Two pictag=metadata_block_picture pic=png");
+        rewrite_ogg(plain, rich, "suffix:5");
+        make_opus(dir + "/three.opus", "ms=3000 pagems=100");
+        rewrite_ogg(dir + "/three.opus", rough, "drop:10 granule-gap:20:960 input-rate:0");
+
+        const std::string picture = "=3|image/png|Front cover|16x8x24|<33 bytes of image data>";
+        rich_links = {
+            {{"TITLE=One", "EVIL=?[2J??Done: played?", "METADATA_BLOCK_PICTURE" + picture,
+              "METADATA_BLOCK_PICTURE=4|image/png|Back|4x2x24/2|<51 bytes of image data>",
+              "METADATA_BLOCK_PICTURE=3|-->|Link|0x0x0|http://example.invalid/c.png",
+              "METADATA_BLOCK_PICTURE=<error parsing picture tag>"},
+             5},
+            {{"ARTIST=Two", "metadata_block_picture" + picture}, -1},
+        };
+    }
+
+    static std::string bin() {
+        return shell_quote(opus2wav_bin());
+    }
+
+    // The events libopusfile yields for a file read directly (seekable) or
+    // through a pipe on standard input (not seekable).
+    static std::string events(const std::string &path, bool through_pipe) {
+        std::string cmd = shell_quote(opus_facts_bin()) + " events ";
+        cmd += through_pipe ? "- < <(cat " + shell_quote(path) + ")" : shell_quote(path);
+        return run_shell(cmd).out;
+    }
+};
+
+std::string Report::dir, Report::rich, Report::rough;
+std::vector<LinkExpectation> Report::rich_links;
+
+TEST_F(Report, SeekableChainWithPicturesIntoFile) {
+    RunResult r = run_shell(bin() + " " + shell_quote(rich) + " > " + shell_quote(dir + "/a.wav"));
+    ASSERT_EQ(r.status, 0);
+    TranscriptInput in{events(rich, false), opus_facts(rich), true, rich, false, rich_links};
+    EXPECT_EQ(r.err, compose_transcript(in));
+}
+
+TEST_F(Report, SameChainFromAPipe) {
+    RunResult r = run_shell("cat " + shell_quote(rich) + " | " + bin() + " - > " +
+                            shell_quote(dir + "/b.wav"));
+    ASSERT_EQ(r.status, 0);
+    TranscriptInput in{events(rich, true), opus_facts(rich), false, "-", false, rich_links};
+    EXPECT_EQ(r.err, compose_transcript(in));
+}
+
+TEST_F(Report, HoleGapAndUnknownInputRate) {
+    RunResult r = run_shell(bin() + " " + shell_quote(rough) + " > " + shell_quote(dir + "/c.wav"));
+    ASSERT_EQ(r.status, 0);
+    std::string ev = events(rough, false);
+    ASSERT_NE(ev.find("hole"), std::string::npos) << ev;
+    ASSERT_NE(ev.find("gap"), std::string::npos) << ev;
+    TranscriptInput in{ev, opus_facts(rough), true, rough, false, {}};
+    EXPECT_EQ(r.err, compose_transcript(in) + LENGTH_WARNING);
+    EXPECT_EQ(r.err.find("Original sampling rate"), std::string::npos);
+}
+
+// Progress lines come at the first block that starts a second or more after
+// the last line: with 120 ms blocks at 0, 51840 and 103680; the empty read at
+// the end can print one too.
+TEST_F(Report, ProgressLinePlacement) {
+    // 120 ms packets, no pre-skip and an end trim to 27 whole blocks, so that
+    // every read returns a whole block of 5760 frames.
+    std::string f = dir + "/blocks120.opus";
+    make_opus(dir + "/raw120.opus", "ms=3240 frame=120");
+    rewrite_ogg(dir + "/raw120.opus", f, "pre-skip:0 granule-gap:-1:-312");
+    std::string ev = events(f, false);
+    std::string progress_offsets;
+    for (size_t at = ev.find("progress"); at != std::string::npos;
+         at = ev.find("progress", at + 1)) {
+        size_t eol = ev.find('\n', at);
+        std::string line = ev.substr(at, eol - at);
+        progress_offsets += line.substr(line.rfind(' ') + 1) + " ";
+    }
+    EXPECT_EQ(progress_offsets, "0 51840 103680 155520 ");
+    EXPECT_NE(ev.find("155520\nend 155520"), std::string::npos) << ev;
+
+    RunResult r = run_shell(bin() + " " + shell_quote(f) + " > " + shell_quote(dir + "/d.wav"));
+    ASSERT_EQ(r.status, 0);
+    TranscriptInput in{ev, opus_facts(f), true, f, false, {}};
+    EXPECT_EQ(r.err, compose_transcript(in));
+}
+
+struct StationCase {
+    std::string headers;  // --header options for the server
+    std::string expected; // the station block before Server and Content-Type
+};
+
+TEST_F(Report, LiveStreamWithStationHeaders) {
+    const StationCase cases[] = {
+        {"--header 'icy-name: Test FM' --header 'icy-description: All tests' "
+         "--header 'icy-genre: Noise' --header 'icy-url: http://fm.example' "
+         "--header 'icy-br: 128' --header 'icy-pub: 1'",
+         "Station name: Test FM\nStation description: All tests\nStation genre: Noise\n"
+         "Station homepage: http://fm.example\nStation bitrate: 128 kbps\nStation is public.\n"},
+        {"--header 'ice-name: ' --header 'ice-description: ' --header 'ice-genre: ' "
+         "--header 'ice-url: ' --header 'ice-bitrate: 0' --header 'ice-public: 0'",
+         "Station name: \nStation description: \nStation genre: \nStation homepage: \n"
+         "Station bitrate: 0 kbps\nStation is private.\n"},
+        {"--header 'icy-pub: 0'", "Station is private.\n"},
+        {"", ""},
+    };
+    std::string f = dir + "/live.opus";
+    make_opus(f, "ms=2500 pagems=100 tag=TITLE=Live");
+    std::string ev = events(f, true);
+    TranscriptInput in{ev, opus_facts(f), false, "", false, {{{"TITLE=Live"}, -1}}};
+    for (const StationCase &c : cases) {
+        TestServer server(shell_quote(f) + " --live " + c.headers);
+        std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
+        RunResult r = run_shell(bin() + " " + url + " | cat; exit ${PIPESTATUS[0]}");
+        EXPECT_EQ(r.status, 0) << c.headers;
+        in.input_name = url;
+        EXPECT_EQ(r.err, c.expected +
+                             "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
+                             NEITHER_SEEKABLE + compose_transcript(in))
+            << c.headers;
+        EXPECT_TRUE(same_bytes(r.out, expected_header(0) + reference_pcm(f))) << c.headers;
+    }
+}
+
+TEST_F(Report, SeekableHttpSourceDecodesLikeTheFile) {
+    TestServer server(shell_quote(rich));
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/rich.opus";
+    std::string wav = dir + "/http.wav";
+    RunResult r = run_shell(bin() + " " + url + " > " + shell_quote(wav));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(same_bytes(read_file(wav), expected_header(105600) + reference_pcm(rich)));
+    TranscriptInput in{events(rich, false), opus_facts(rich), true, url, false, rich_links};
+    EXPECT_EQ(r.err, "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
+                         compose_transcript(in));
+}
+
+// HTTPS with a throw-away CA that the client trusts through SSL_CERT_FILE.
+class Tls : public Report {
+  protected:
+    static std::string ca, cert, key, longf;
+
+    static void SetUpTestSuite() {
+        Report::SetUpTestSuite();
+        ca = dir + "/ca.pem";
+        cert = dir + "/server.pem";
+        key = dir + "/server.key";
+        std::string d = shell_quote(dir);
+        RunResult r =
+            run_shell("set -e; cd " + d +
+                      "; openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                      "-keyout ca.key -out ca.pem -days 2 -subj /CN=o2w-test-ca 2>/dev/null;"
+                      "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+                      "-keyout server.key -out server.csr -subj /CN=localhost 2>/dev/null;"
+                      "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf;"
+                      "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
+                      "-out server.pem -days 2 -extfile ext.cnf 2>/dev/null");
+        ASSERT_EQ(r.status, 0) << r.err;
+        longf = dir + "/long.opus";
+        make_opus(longf, "ms=20000 pagems=100");
+    }
+
+    static std::string https_run(const TestServer &server, const std::string &redirect) {
+        return "SSL_CERT_FILE=" + shell_quote(ca) + " " + bin() +
+               " https://localhost:" + std::to_string(server.port) + "/long.opus " + redirect;
+    }
+};
+
+std::string Tls::ca, Tls::cert, Tls::key, Tls::longf;
+
+TEST_F(Tls, CompleteStreamIsBitIdentical) {
+    TestServer server(shell_quote(longf) + " --tls " + shell_quote(cert) + " " + shell_quote(key));
+    std::string wav = dir + "/tls.wav";
+    RunResult r = run_shell(https_run(server, "> " + shell_quote(wav)));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(same_bytes(read_file(wav), expected_header(960000) + reference_pcm(longf)));
+    EXPECT_EQ(r.err.find("truncation"), std::string::npos);
+}
+
+// A body cut off without close_notify, on a seekable source into a file: the
+// error, the truncation hint, no summary, the length warning and a header
+// rewritten for what was written.
+TEST_F(Tls, CutSeekableStreamIntoFile) {
+    TestServer server(shell_quote(longf) + " --tls " + shell_quote(cert) + " " + shell_quote(key) +
+                      " --cut 120000 --tail 100000");
+    std::string wav = dir + "/cut.wav";
+    RunResult r = run_shell(https_run(server, "> " + shell_quote(wav)));
+    EXPECT_EQ(r.status, 1);
+    std::string url = "https://localhost:" + std::to_string(server.port) + "/long.opus";
+    std::string tail =
+        "\nError decoding '" + url + "': -128\nPossible truncation attack?\n" + LENGTH_WARNING;
+    ASSERT_GE(r.err.size(), tail.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
+    EXPECT_EQ(r.err.find("Done: played"), std::string::npos);
+    std::string out = read_file(wav);
+    ASSERT_GT(out.size(), 44u);
+    size_t frames = (out.size() - 44) / 4;
+    EXPECT_TRUE(same_bytes(out, expected_header(static_cast<int64_t>(frames)) +
+                                    reference_pcm(longf).substr(0, frames * 4)));
+}
+
+TEST_F(Tls, CutLiveStreamIntoPipe) {
+    TestServer server(shell_quote(longf) + " --tls " + shell_quote(cert) + " " + shell_quote(key) +
+                      " --live --cut 50000");
+    RunResult r = run_shell(https_run(server, "| cat; exit ${PIPESTATUS[0]}"));
+    EXPECT_EQ(r.status, 1);
+    std::string url = "https://localhost:" + std::to_string(server.port) + "/long.opus";
+    std::string tail = "\nError decoding '" + url + "': -128\nPossible truncation attack?\n";
+    ASSERT_GE(r.err.size(), tail.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
+    EXPECT_EQ(r.out.substr(0, 44), expected_header(0));
+    EXPECT_TRUE(same_bytes(r.out.substr(44), reference_pcm(longf).substr(0, r.out.size() - 44)));
+}
+
+} // namespace

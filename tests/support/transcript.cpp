@@ -1,0 +1,117 @@
+#include "transcript.h"
+
+#include "report/number_format.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+template <typename Write> std::string capture(Write write) {
+    char *buffer = nullptr;
+    size_t size = 0;
+    FILE *stream = open_memstream(&buffer, &size);
+    write(stream);
+    fclose(stream);
+    std::string text(buffer, size);
+    free(buffer);
+    return text;
+}
+
+std::string fact(const TranscriptInput &in, const std::string &key) {
+    auto it = in.facts.find(key);
+    return it == in.facts.end() ? "?" + key : it->second;
+}
+
+long long fact_number(const TranscriptInput &in, const std::string &key) {
+    return std::atoll(fact(in, key).c_str());
+}
+
+std::string link_block(const TranscriptInput &in, int link) {
+    std::string k = "link" + std::to_string(link) + ".";
+    std::string text = "Decoding link " + std::to_string(link) + ":" + std::string(26, ' ') + "\n";
+    text += "  Channels: " + fact(in, k + "channels") + "\n";
+    if (in.seekable) {
+        long long total = fact_number(in, k + "pcm_total");
+        text += "  Duration: " + duration_text(total, true) + " (" + std::to_string(total) +
+                " samples @ 48 kHz)\n";
+        text += "  Size: " + scaled_text(fact_number(in, k + "raw_total"), false, "") + "\n";
+    }
+    if (fact(in, k + "input_rate") != "0") {
+        text += "  Original sampling rate: " + fact(in, k + "input_rate") + " Hz\n";
+    }
+    text += "  Encoded by: " + fact(in, k + "vendor") + "\n";
+    if (link < static_cast<int>(in.links.size())) {
+        for (const std::string &line : in.links[link].comment_lines) {
+            text += "  " + line + "\n";
+        }
+        if (in.links[link].suffix_bytes >= 0) {
+            text += "<" + std::to_string(in.links[link].suffix_bytes) +
+                    " bytes of unknown binary metadata>\n";
+        }
+    }
+    return text + "\n";
+}
+
+} // namespace
+
+std::string duration_text(long long samples, bool millis) {
+    return capture([&](FILE *s) { show_duration(s, samples, millis ? 1 : 0); });
+}
+
+std::string scaled_text(long long value, bool decimal, const char *separator) {
+    return capture([&](FILE *s) { show_scaled(s, value, decimal ? 1 : 0, separator); });
+}
+
+std::string compose_transcript(const TranscriptInput &in) {
+    std::string text;
+    if (in.seekable) {
+        long long total = fact_number(in, "pcm_total");
+        text += "Total number of links: " + fact(in, "links") + "\n";
+        text += "Total duration: " + duration_text(total, true) + " (" + std::to_string(total) +
+                " samples @ 48 kHz)\n";
+        text += "Total size: " + scaled_text(fact_number(in, "raw_total"), false, "") + "\n";
+    }
+    std::istringstream events(in.events);
+    std::string kind;
+    while (events >> kind) {
+        long long a = 0, b = 0, c = 0;
+        if (kind == "start") {
+            events >> a;
+            if (a != 0) {
+                text += "Non-zero starting PCM offset: " + std::to_string(a) + "\n";
+            }
+        } else if (kind == "link") {
+            events >> a;
+            text += link_block(in, static_cast<int>(a));
+        } else if (kind == "rebase") {
+            events >> a >> b;
+            if (b != 0) {
+                text += "Non-zero starting PCM offset in link " + std::to_string(a) + ": " +
+                        std::to_string(b) + "\n";
+            }
+        } else if (kind == "progress") {
+            events >> a >> b >> c;
+            text += "\r " + scaled_text(a, false, "") + "  " + duration_text(c, false) + "  (" +
+                    scaled_text(b, true, " ") + "bps)" + std::string(20, ' ') + "\r";
+        } else if (kind == "gap") {
+            events >> a >> b >> c;
+            text += "\nPCM offset gap! " + std::to_string(a) + "+" + std::to_string(b) +
+                    "!=" + std::to_string(c) + "\n";
+        } else if (kind == "hole") {
+            text += "\nHole detected! Corrupt file segment?\n";
+        } else if (kind == "error") {
+            events >> a;
+            text += "\nError decoding '" + in.input_name + "': " + std::to_string(a) + "\n";
+            if (in.ssl) {
+                text += "Possible truncation attack?\n";
+            }
+        } else if (kind == "end") {
+            events >> a;
+            text += "\nDone: played " + duration_text(a, true) + " (" + std::to_string(a) +
+                    " samples @ 48 kHz).\n";
+        }
+    }
+    return text;
+}
