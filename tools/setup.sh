@@ -7,7 +7,11 @@ cd "$(dirname "$0")/.."
 mode=${1:-test}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev python3)
+packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev python3 openssl)
+# The test run also cross-compiles the Windows start-up step and runs it under Wine.
+if [ "$mode" = test ]; then
+    packages+=(g++-mingw-w64-x86-64 wine64)
+fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"
