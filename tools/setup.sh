@@ -8,9 +8,10 @@ mode=${1:-test}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev python3 openssl)
-# The test run also cross-compiles the Windows start-up step and runs it under Wine.
+# The test run also cross-compiles the Windows start-up step and runs it under
+# Wine, fuzzes with clang's libFuzzer and checks the manual page.
 if [ "$mode" = test ]; then
-    packages+=(g++-mingw-w64-x86-64 wine64)
+    packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev groff-base)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     apt-get update -qq
@@ -29,6 +30,35 @@ sample)
     echo "Decoded sample/sample.opus into sample/sample.wav"
     ;;
 test)
+    echo "== manual page"
+    warnings=$(groff -man -Tutf8 -ww docs/opus2wav.1 2>&1 >/dev/null)
+    if [ -n "$warnings" ]; then
+        echo "$warnings" >&2
+        exit 1
+    fi
+
+    echo "== install into a temporary prefix"
+    prefix=$(mktemp -d)
+    cmake --install build --prefix "$prefix" >/dev/null
+    test -f "$prefix/share/man/man1/opus2wav.1"
+    build/tools/make_opus "$prefix/check.opus" ms=500 -- ms=300 ch=1
+    "$prefix/bin/opus2wav" "$prefix/check.opus" > "$prefix/installed.wav" 2>/dev/null
+    build/opus2wav "$prefix/check.opus" > "$prefix/built.wav" 2>/dev/null
+    cmp "$prefix/installed.wav" "$prefix/built.wav"
+    rm -rf "$prefix"
+
+    echo "== fuzzing for 60 s"
+    bash tools/fuzz.sh 60 2>&1 | tail -n 8
+
+    echo "== every test again under AddressSanitizer and UndefinedBehaviorSanitizer"
+    cmake -S . -B build-asan -DOPUS2WAV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    cmake --build build-asan -j"$jobs"
+    # A sanitizer report must not pass for an expected exit status of 1.
+    (cd build-asan && ASAN_OPTIONS=exitcode=86:detect_leaks=1 \
+        UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        ctest --output-on-failure -j"$jobs" -E WindowsStartupUnderWine)
+
+    echo "== every test"
     (cd build && ctest --output-on-failure -j"$jobs")
     ;;
 *)

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Measures opus2wav against the bare decoding loop (bench/bare_decode.cpp) on
+# music-like stereo inputs at 128 kbit/s made by the project's generator:
+#   - paired wall-time runs on the 10-minute input (order alternating), median
+#     of the per-pair ratios;
+#   - instruction counts with callgrind (perf counters are used when the
+#     machine has them);
+#   - peak RSS for 1-, 10- and 60-minute inputs;
+#   - opusdec and ffmpeg on the same input when they are installed.
+# The audio data must be byte-identical to the baseline's.
+#   bench/run.sh [PAIRS]     (default 9 pairs); results also in bench/results.md
+set -euo pipefail
+cd "$(dirname "$0")/.."
+pairs=${1:-9}
+work=build-bench/work
+mkdir -p "$work"
+
+packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev python3 valgrind time)
+if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"
+fi
+
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DOPUS2WAV_BENCH=ON >/dev/null
+cmake --build build-bench -j"$(nproc)" --target opus2wav bare_decode make_opus >/dev/null
+o2w=build-bench/opus2wav
+bare=build-bench/bench/bare_decode
+
+for minutes in 1 10 60; do
+    f="$work/music-${minutes}min.opus"
+    [ -s "$f" ] || build-bench/tools/make_opus "$f" ms=$((minutes * 60000)) bitrate=128000 signal=music
+done
+in10="$work/music-10min.opus"
+
+echo "== byte-identical audio"
+$o2w "$in10" 2>/dev/null | tail -c +45 > "$work/o2w.pcm"
+$bare "$in10" > "$work/bare.pcm"
+cmp "$work/o2w.pcm" "$work/bare.pcm"
+identical="yes ($(stat -c %s "$work/bare.pcm") bytes)"
+rm -f "$work/o2w.pcm" "$work/bare.pcm"
+
+seconds() { # wall seconds of one run, output to /dev/null
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }'
+}
+
+echo "== $pairs paired runs on the 10-minute input"
+ratios=()
+o2w_times=()
+bare_times=()
+for i in $(seq 1 "$pairs"); do
+    if ((i % 2)); then
+        b=$(seconds $bare "$in10")
+        o=$(seconds $o2w "$in10")
+    else
+        o=$(seconds $o2w "$in10")
+        b=$(seconds $bare "$in10")
+    fi
+    o2w_times+=("$o")
+    bare_times+=("$b")
+    ratios+=("$(awk -v o="$o" -v b="$b" 'BEGIN { printf "%.5f\n", o / b }')")
+done
+median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+wall_ratio=$(median "${ratios[@]}")
+o2w_wall=$(median "${o2w_times[@]}")
+bare_wall=$(median "${bare_times[@]}")
+
+echo "== instructions"
+if perf stat -e instructions true 2>&1 | grep -q '<not supported>' || ! command -v perf >/dev/null; then
+    count() {
+        valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+            awk '/Collected :/ {print $4}'
+    }
+    counter="callgrind"
+else
+    count() {
+        perf stat -x, -e instructions "$@" 2>&1 >/dev/null | awk -F, '/instructions/ {print $1}'
+    }
+    counter="perf stat"
+fi
+o2w_ins=$(count $o2w "$in10")
+bare_ins=$(count $bare "$in10")
+ins_ratio=$(awk -v o="$o2w_ins" -v b="$bare_ins" 'BEGIN { printf "%.5f\n", o / b }')
+
+echo "== peak RSS"
+rss() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+rss_rows=""
+for minutes in 1 10 60; do
+    f="$work/music-${minutes}min.opus"
+    rss_rows+="| peak RSS, ${minutes}-minute input | $(rss $o2w "$f") KiB | $(rss $bare "$f") KiB |"$'\n'
+done
+
+others=""
+if command -v opusdec >/dev/null; then
+    others+="| opusdec, wall time, 10-minute input | $(seconds opusdec --quiet "$in10" -) s | |"$'\n'
+fi
+if command -v ffmpeg >/dev/null; then
+    others+="| ffmpeg, wall time, 10-minute input | $(seconds ffmpeg -v quiet -i "$in10" -f wav -) s | |"$'\n'
+fi
+
+{
+    echo "Made by \`bench/run.sh $pairs\` on $(date -u +%Y-%m-%d): $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/ {print $2}') GiB, $(. /etc/os-release && echo "$PRETTY_NAME"), libopusfile $(pkg-config --modversion opusfile)."
+    echo
+    echo "| measure | opus2wav | bare loop |"
+    echo "|---|---|---|"
+    printf '| median wall time, 10-minute input (%s pairs) | %.3f s | %.3f s |\n' "$pairs" "$o2w_wall" "$bare_wall"
+    printf '| median of paired wall-time ratios | %.4f | 1 |\n' "$wall_ratio"
+    printf '| instructions, 10-minute input (%s) | %s | %s |\n' "$counter" "$o2w_ins" "$bare_ins"
+    printf '| instruction ratio | %.4f | 1 |\n' "$ins_ratio"
+    printf '%s' "$rss_rows"
+    printf '%s' "$others"
+    echo "| audio data identical to the bare loop | $identical | |"
+} | tee bench/results.md
