@@ -31,27 +31,22 @@ void show_duration(FILE *stream, int64_t samples, int show_millis) {
     int days = static_cast<int>(total_days - 7 * weeks);
     int millis = static_cast<int>((v - SAMPLES_PER_SECOND * total_seconds) / 48);
 
-    if (weeks > 0) {
+    // The largest non-zero unit comes first without padding; every unit
+    // below it follows, zero-filled to two digits (days never are).
+    int level = weeks > 0 ? 4 : days > 0 ? 3 : hours > 0 ? 2 : minutes > 0 ? 1 : 0;
+    if (level >= 4) {
         fprintf(stream, "%luw", static_cast<unsigned long>(weeks));
-        fprintf(stream, "%id", days);
-        fprintf(stream, "%02ih", hours);
-        fprintf(stream, "%02im", minutes);
-        fprintf(stream, "%02i", seconds);
-    } else if (days > 0) {
-        fprintf(stream, "%id", days);
-        fprintf(stream, "%02ih", hours);
-        fprintf(stream, "%02im", minutes);
-        fprintf(stream, "%02i", seconds);
-    } else if (hours > 0) {
-        fprintf(stream, "%ih", hours);
-        fprintf(stream, "%02im", minutes);
-        fprintf(stream, "%02i", seconds);
-    } else if (minutes > 0) {
-        fprintf(stream, "%im", minutes);
-        fprintf(stream, "%02i", seconds);
-    } else {
-        fprintf(stream, "%i", seconds);
     }
+    if (level >= 3) {
+        fprintf(stream, "%id", days);
+    }
+    if (level >= 2) {
+        fprintf(stream, level > 2 ? "%02ih" : "%ih", hours);
+    }
+    if (level >= 1) {
+        fprintf(stream, level > 1 ? "%02im" : "%im", minutes);
+    }
+    fprintf(stream, level > 0 ? "%02i" : "%i", seconds);
     if (show_millis) {
         fprintf(stream, ".%03i", millis);
     }

@@ -29,7 +29,8 @@ void prepare_once() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     prepare_once();
-    if (ftruncate(input_fd, 0) != 0 || pwrite(input_fd, data, size, 0) != static_cast<ssize_t>(size)) {
+    if (ftruncate(input_fd, 0) != 0 ||
+        pwrite(input_fd, data, size, 0) != static_cast<ssize_t>(size)) {
         return 0;
     }
     char name[] = "opus2wav";

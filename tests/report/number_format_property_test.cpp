@@ -3,6 +3,8 @@
 // boundaries of every unit and prefix step.
 #include "report/number_format.h"
 
+#include "../support/capture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,25 +17,11 @@ namespace {
 __extension__ typedef unsigned __int128 u128;
 
 std::string capture_duration(int64_t samples, int millis) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *stream = open_memstream(&buffer, &size);
-    show_duration(stream, samples, millis);
-    fclose(stream);
-    std::string text(buffer, size);
-    free(buffer);
-    return text;
+    return capture_stream([&](FILE *s) { show_duration(s, samples, millis); });
 }
 
 std::string capture_scaled(int64_t value, int decimal, const char *separator) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *stream = open_memstream(&buffer, &size);
-    show_scaled(stream, value, decimal, separator);
-    fclose(stream);
-    std::string text(buffer, size);
-    free(buffer);
-    return text;
+    return capture_stream([&](FILE *s) { show_scaled(s, value, decimal, separator); });
 }
 
 std::string two_digits(unsigned long long n) {

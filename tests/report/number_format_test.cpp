@@ -1,5 +1,7 @@
 #include "report/number_format.h"
 
+#include "../support/capture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,24 +9,12 @@
 
 namespace {
 
-// Runs one formatter against a memory stream and returns what it wrote.
-template <typename Write> std::string capture(Write write) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *stream = open_memstream(&buffer, &size);
-    write(stream);
-    fclose(stream);
-    std::string text(buffer, size);
-    free(buffer);
-    return text;
-}
-
 std::string scaled(int64_t value, int decimal, const char *separator) {
-    return capture([&](FILE *s) { show_scaled(s, value, decimal, separator); });
+    return capture_stream([&](FILE *s) { show_scaled(s, value, decimal, separator); });
 }
 
 std::string duration(int64_t samples, int show_millis) {
-    return capture([&](FILE *s) { show_duration(s, samples, show_millis); });
+    return capture_stream([&](FILE *s) { show_duration(s, samples, show_millis); });
 }
 
 struct ScaledCase {

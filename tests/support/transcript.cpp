@@ -1,5 +1,7 @@
 #include "transcript.h"
 
+#include "capture.h"
+
 #include "report/number_format.h"
 
 #include <cstdio>
@@ -7,17 +9,6 @@
 #include <sstream>
 
 namespace {
-
-template <typename Write> std::string capture(Write write) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *stream = open_memstream(&buffer, &size);
-    write(stream);
-    fclose(stream);
-    std::string text(buffer, size);
-    free(buffer);
-    return text;
-}
 
 std::string fact(const TranscriptInput &in, const std::string &key) {
     auto it = in.facts.find(key);
@@ -57,11 +48,11 @@ std::string link_block(const TranscriptInput &in, int link) {
 } // namespace
 
 std::string duration_text(long long samples, bool millis) {
-    return capture([&](FILE *s) { show_duration(s, samples, millis ? 1 : 0); });
+    return capture_stream([&](FILE *s) { show_duration(s, samples, millis ? 1 : 0); });
 }
 
 std::string scaled_text(long long value, bool decimal, const char *separator) {
-    return capture([&](FILE *s) { show_scaled(s, value, decimal ? 1 : 0, separator); });
+    return capture_stream([&](FILE *s) { show_scaled(s, value, decimal ? 1 : 0, separator); });
 }
 
 std::string compose_transcript(const TranscriptInput &in) {
