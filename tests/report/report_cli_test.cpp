@@ -78,6 +78,23 @@ TEST_F(Report, SameChainFromAPipe) {
     EXPECT_EQ(r.err, compose_transcript(in));
 }
 
+TEST_F(Report, ThreeLinksWithDifferentChannelCounts) {
+    std::string f = dir + "/three_links.opus";
+    make_opus(f, "ms=400 tag=N=1 -- ms=300 ch=1 tag=N=2 -- ms=200 ch=6 tag=N=3");
+    std::vector<LinkExpectation> links = {{{"N=1"}, -1}, {{"N=2"}, -1}, {{"N=3"}, -1}};
+    for (bool through_pipe : {false, true}) {
+        std::string input = through_pipe ? "- < <(cat " + shell_quote(f) + ")" : shell_quote(f);
+        RunResult r = run_shell(bin() + " " + input + " > " + shell_quote(dir + "/three.wav"));
+        ASSERT_EQ(r.status, 0);
+        TranscriptInput in{events(f, through_pipe), opus_facts(f), !through_pipe,
+                           through_pipe ? "-" : f,  false,         links};
+        EXPECT_EQ(r.err, compose_transcript(in)) << (through_pipe ? "pipe" : "file");
+        if (!through_pipe) {
+            EXPECT_EQ(r.err.rfind("Total number of links: 3\n", 0), 0u);
+        }
+    }
+}
+
 TEST_F(Report, HoleGapAndUnknownInputRate) {
     RunResult r = run_shell(bin() + " " + shell_quote(rough) + " > " + shell_quote(dir + "/c.wav"));
     ASSERT_EQ(r.status, 0);
