@@ -48,7 +48,13 @@ test)
     rm -rf "$prefix"
 
     echo "== fuzzing for 60 s"
-    bash tools/fuzz.sh 60 2>&1 | tail -n 8
+    fuzz_log=$(mktemp)
+    if ! bash tools/fuzz.sh 60 >"$fuzz_log" 2>&1; then
+        tail -n 100 "$fuzz_log"
+        exit 1
+    fi
+    grep -E "^(Done|stat::)" "$fuzz_log" || true
+    rm -f "$fuzz_log"
 
     echo "== every test again under AddressSanitizer and UndefinedBehaviorSanitizer"
     cmake -S . -B build-asan -DOPUS2WAV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
