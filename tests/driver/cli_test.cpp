@@ -129,6 +129,13 @@ TEST_F(Cli, InputThatYieldsNoFramesLeavesTheFirstHeader) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(same_bytes(read_file(wav), expected_header(0)));
     EXPECT_TRUE(ends_with(r.err, "\nDone: played 0.000s (0 samples @ 48 kHz).\n")) << r.err;
+
+    // The same through a pipe into a pipe: the warnings first, nothing else.
+    r = run_shell("cat " + q(empty_audio) + " | " + bin() + " - | cat; exit ${PIPESTATUS[1]}");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind(NEITHER_SEEKABLE, 0), 0u) << r.err;
+    EXPECT_TRUE(same_bytes(r.out, expected_header(0)));
+    EXPECT_FALSE(contains(r.err, LENGTH_WARNING));
 }
 
 // Input seekable, counts differ (a page is missing): a file output gets the
