@@ -1,5 +1,6 @@
 // libFuzzer target: the whole program on arbitrary bytes, once through a file
-// name and once through standard input, with standard output going to a sink.
+// name (a seekable input) and once through standard input (a pipe), with
+// standard output going to a sink.
 #include "driver/decode_session.h"
 
 #include <cstdint>
@@ -39,9 +40,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     opus2wav_main(2, by_name);
     fflush(stdout);
 
-    // Standard input: a descriptor of its own, positioned at the start; the
-    // decoder closes it when it is released.
-    int in = open(input_path.c_str(), O_RDONLY);
+    // Standard input: a pipe when the bytes fit in its buffer, so that the
+    // paths of an input that cannot seek run too; a descriptor of the file
+    // otherwise. The decoder closes it when it is released.
+    int in = -1;
+    int ends[2];
+    if (size <= 60000 && pipe(ends) == 0) {
+        bool written = write(ends[1], data, size) == static_cast<ssize_t>(size);
+        close(ends[1]);
+        if (written) {
+            in = ends[0];
+        } else {
+            close(ends[0]);
+        }
+    } else {
+        in = open(input_path.c_str(), O_RDONLY);
+    }
     if (in >= 0) {
         dup2(in, 0);
         close(in);
