@@ -11,7 +11,7 @@ packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev 
 # The test run also cross-compiles the Windows start-up step and runs it under
 # Wine, fuzzes with clang's libFuzzer and checks the manual page.
 if [ "$mode" = test ]; then
-    packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev groff-base)
+    packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     apt-get update -qq
@@ -30,6 +30,9 @@ sample)
     echo "Decoded sample/sample.opus into sample/sample.wav"
     ;;
 test)
+    echo "== formatting"
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
     echo "== manual page"
     warnings=$(groff -man -Tutf8 -ww docs/opus2wav.1 2>&1 >/dev/null)
     if [ -n "$warnings" ]; then
