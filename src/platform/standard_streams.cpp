@@ -23,6 +23,7 @@ void reserve_descriptor(int fd, int flags) {
 
 void protect_standard_streams() {
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     reserve_descriptor(1, O_RDONLY);
     reserve_descriptor(2, O_WRONLY);
 }

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-// Ignores SIGPIPE, so that a reader that went away shows as a write error,
-// and fills a closed standard output or standard error with /dev/null, so
-// that no file or socket opened later takes its descriptor. Standard output
-// is opened read-only there, so writes to it still fail.
+// Ignores SIGPIPE and SIGXFSZ, so that a reader that went away or a file
+// size limit shows as a write error instead of killing the process, and fills a closed standard
+// output or standard error with /dev/null, so that no file or socket opened later takes its
+// descriptor. Standard output is opened read-only there, so writes to it still fail.
 void protect_standard_streams();
 
 // True when the stream's descriptor is in append mode: writes go to its end
