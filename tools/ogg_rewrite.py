@@ -12,6 +12,8 @@ unless the operation says otherwise:
                        data (first byte 0x01) in place of its padding
     pre-skip:N         record N as the pre-skip in every OpusHead
     input-rate:R       record R as the input sample rate in every OpusHead
+    vendor:HEX         replace the vendor string of every single-page OpusTags
+                       packet with the bytes written in hexadecimal
     poke:N:OFF:V       set byte OFF of the body of page N to V
     corrupt:OFF        invert the byte at offset OFF of the result (no CRC fix)
     truncate:N         keep the first N bytes of the result (N < 0: drop -N)
@@ -97,6 +99,19 @@ def set_suffix(pages, n):
     raise SystemExit("ogg_rewrite: no single-page OpusTags packet")
 
 
+def set_vendor(pages, vendor):
+    found = False
+    for page in pages:
+        if page.body.startswith(b"OpusTags") and len(page.lacing) and page.lacing[-1] < 255:
+            body = page.body
+            old_len = struct.unpack_from("<I", body, 8)[0]
+            page.body = body[:8] + struct.pack("<I", len(vendor)) + vendor + body[12 + old_len:]
+            page.lacing = bytearray(lacing_for(len(page.body)))
+            found = True
+    if not found:
+        raise SystemExit("ogg_rewrite: no single-page OpusTags packet")
+
+
 def main(argv):
     if len(argv) < 3:
         raise SystemExit(__doc__)
@@ -105,6 +120,9 @@ def main(argv):
     tail_ops = []
     for op in argv[3:]:
         name, _, arg = op.partition(":")
+        if name == "vendor":
+            set_vendor(pages, bytes.fromhex(arg))
+            continue
         args = [int(a) for a in arg.split(":")] if arg else []
         if name == "drop":
             del pages[args[0]]

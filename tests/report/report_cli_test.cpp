@@ -169,6 +169,44 @@ TEST_F(Report, LiveStreamWithStationHeaders) {
     }
 }
 
+// A comment, the vendor string and station headers that try to steer the
+// terminal: C1 controls (CSI, OSC), bidirectional overrides and isolates, a
+// line separator and bytes that are not UTF-8 each show as one "?"; the rest,
+// accents and emoji included, prints as it is.
+TEST_F(Report, HostileTextFromStreamAndServer) {
+    std::string raw = dir + "/hostile_raw.opus";
+    std::string f = dir + "/hostile.opus";
+    make_opus(raw,
+              "ms=600 pagems=100 " + shell_quote("tag=NOTE=\xC2\x9B"
+                                                 "2J\xE2\x80\xAEtxt\xE2\x81\xA6\xE2\x80\xA8\x9B"
+                                                 "31m\xC3\xA9\xF0\x9F\x8E\xB5\x1B]0;x\x07"));
+    std::string vendor = "evil\xC2\x9D"
+                         "8;;http://x\x07 vendor\xE2\x80\xAE\xED\xA0\x80";
+    std::string hex;
+    for (unsigned char c : vendor) {
+        const char digits[] = "0123456789abcdef";
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    rewrite_ogg(raw, f, "vendor:" + hex);
+
+    TestServer server(shell_quote(f) + " --live --header " +
+                      shell_quote("icy-name: Bad\xC2\x9B"
+                                  "2J FM") +
+                      " --header " + shell_quote("icy-description: \xE2\x80\xAEreversed"));
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
+    RunResult r = run_shell(bin() + " " + url + " | cat; exit ${PIPESTATUS[0]}");
+    ASSERT_EQ(r.status, 0) << r.err;
+    TranscriptInput in{
+        events(f, true), opus_facts(f),
+        false,           url,
+        false,           {{{"NOTE=?2J?txt???31m\xC3\xA9\xF0\x9F\x8E\xB5?]0;x?"}, -1}}};
+    in.facts["link0.vendor"] = "evil?8;;http://x? vendor????";
+    EXPECT_EQ(r.err, "Station name: Bad?2J FM\nStation description: ?reversed\n"
+                     "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
+                         std::string(NEITHER_SEEKABLE) + compose_transcript(in));
+}
+
 TEST_F(Report, SeekableHttpSourceDecodesLikeTheFile) {
     TestServer server(shell_quote(rich));
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/rich.opus";
