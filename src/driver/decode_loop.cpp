@@ -1,4 +1,5 @@
 #include "driver/decode_session.h"
+#include "platform/interrupts.h"
 #include "report/stream_report.h"
 
 #include <cerrno>
@@ -21,8 +22,13 @@ void decode_loop(DecodeSession &session, const char *input_name) {
 
     start_pcm_tracking(session);
     session.samples_written = 0;
-    for (;;) {
+    // An interrupt stops the loop before the next read and before the next
+    // write, so no block is decoded or written after it.
+    while (interrupt_signal() == 0) {
         int samples = op_read_stereo(session.decoder, pcm, PCM_BUFFER_VALUES);
+        if (interrupt_signal() != 0) {
+            return;
+        }
         if (samples == OP_HOLE) {
             fprintf(stderr, "\nHole detected! Corrupt file segment?\n");
             continue;
@@ -48,18 +54,19 @@ void decode_loop(DecodeSession &session, const char *input_name) {
         }
         check_pcm_continuity(session, samples);
         if (samples == 0) {
-            // stdio may still hold the last block: a failure to deliver it is
-            // a failed write, not a success.
-            if (fflush(stdout) != 0) {
-                fprintf(stderr, "\nError writing decoded audio data: %s\n", strerror(errno));
-                session.exit_status = 1;
-                return;
-            }
             session.exit_status = 0;
             return;
         }
+        if (interrupt_signal() != 0) {
+            return; // came while the link block or the progress line was written
+        }
         pcm_to_little_endian(pcm, samples, bytes);
+        // Standard output is unbuffered: this is one write to the descriptor,
+        // and a block counts only once it has reached it.
         if (fwrite(bytes, static_cast<size_t>(4) * samples, 1, stdout) == 0) {
+            if (interrupt_signal() != 0) {
+                return; // a write into a full pipe, given up for the interrupt
+            }
             fprintf(stderr, "\nError writing decoded audio data: %s\n", strerror(errno));
             session.exit_status = 1;
             return;

@@ -1,4 +1,5 @@
 #include "driver/decode_session.h"
+#include "platform/interrupts.h"
 #include "platform/standard_streams.h"
 #include "platform/utf8_arguments.h"
 #include "report/number_format.h"
@@ -44,22 +45,42 @@ OggOpusFile *open_named_input(const char *name, int *source_is_ssl, int *error) 
 }
 
 // The header is rewritten where the first one went, so that a file that
-// already held bytes before ours keeps them.
+// already held bytes before ours keeps them. A finished file always gets
+// exact sizes, an empty one included.
 void rewrite_header(DecodeSession &session, WavHeader &header, long header_offset) {
-    fill_wav_header(&header, session.samples_written);
+    fill_final_wav_header(&header, session.samples_written);
     bool failed = fseek(stdout, header_offset, SEEK_SET) != 0 ||
-                  fwrite(header.bytes, WAV_HEADER_SIZE, 1, stdout) == 0 || fflush(stdout) != 0;
+                  fwrite(header.bytes, WAV_HEADER_SIZE, 1, stdout) == 0;
     if (failed) {
         fprintf(stderr, "Error rewriting WAV header: %s\n", strerror(errno));
         session.exit_status = 1;
     }
 }
 
+// After a failed write part of a block may have reached a seekable output;
+// its whole frames count, so that the header describes what the file holds.
+void count_frames_in_file(DecodeSession &session, long header_offset) {
+    int64_t position = descriptor_position(stdout);
+    int64_t data_start = static_cast<int64_t>(header_offset) + WAV_HEADER_SIZE;
+    if (position >= data_start && (position - data_start) / 4 > session.samples_written) {
+        session.samples_written = (position - data_start) / 4;
+    }
+}
+
+void print_played(const char *what, int64_t samples) {
+    fprintf(stderr, "\n%s: played ", what);
+    show_duration(stderr, samples, 1);
+    fprintf(stderr, " (%" PRId64 " samples @ 48 kHz).\n", samples);
+}
+
 void finish_run(DecodeSession &session, WavHeader &header, long header_offset) {
-    if (session.exit_status == 0) {
-        fprintf(stderr, "\nDone: played ");
-        show_duration(stderr, session.samples_written, 1);
-        fprintf(stderr, " (%" PRId64 " samples @ 48 kHz).\n", session.samples_written);
+    if (session.output_seekable && (session.exit_status != 0 || interrupt_signal() != 0)) {
+        count_frames_in_file(session, header_offset);
+    }
+    if (interrupt_signal() != 0) {
+        print_played("Interrupted", session.samples_written);
+    } else if (session.exit_status == 0) {
+        print_played("Done", session.samples_written);
     }
     bool counts_differ = session.samples_written != session.declared_samples;
     if (counts_differ && op_seekable(session.decoder)) {
@@ -69,7 +90,9 @@ void finish_run(DecodeSession &session, WavHeader &header, long header_offset) {
             fprintf(stderr, "Output WAV file will be corrupt.\n");
         }
     }
-    if (counts_differ && session.output_seekable) {
+    // An empty file was first given the placeholder sizes (or, from a
+    // seekable input, the same ones for a declared length of 0).
+    if (session.output_seekable && (counts_differ || session.samples_written == 0)) {
         rewrite_header(session, header, header_offset);
     }
 }
@@ -79,12 +102,23 @@ void finish_run(DecodeSession &session, WavHeader &header, long header_offset) {
 int opus2wav_main(int argc, char **argv) {
     setup_utf8_arguments(&argc, &argv);
     protect_standard_streams();
+    // Every write reaches the descriptor when it is made, so a failure is
+    // reported by the write that failed and nothing counted as written is
+    // still waiting in a buffer.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc != 2) {
         const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "opus2wav";
         fprintf(stderr, "Usage: %s <file.opus>\n", program);
         return 1;
     }
     const char *input_name = argv[1];
+    // Binary data on a terminal is unreadable and may hold escape sequences;
+    // refuse before anything is opened or read.
+    if (stream_is_terminal(stdout)) {
+        fprintf(stderr, "Not writing WAV data to a terminal: redirect standard output to a file "
+                        "or a pipe.\n");
+        return 1;
+    }
 
     DecodeSession session;
     int error = 0;
@@ -121,8 +155,14 @@ int opus2wav_main(int argc, char **argv) {
         return 1;
     }
 
+    // From here on there is a file to finish: an interrupt ends the run
+    // cleanly instead of leaving the first header behind.
+    catch_interrupts();
     decode_loop(session, input_name);
     finish_run(session, header, header_offset);
     op_free(session.decoder);
+    if (interrupt_signal() != 0) {
+        end_by_signal(interrupt_signal());
+    }
     return session.exit_status;
 }

@@ -2,6 +2,7 @@
 #include "report/number_format.h"
 
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 
 void start_pcm_tracking(DecodeSession &session) {
@@ -10,12 +11,18 @@ void start_pcm_tracking(DecodeSession &session) {
         fprintf(stderr, "Non-zero starting PCM offset: %" PRId64 "\n", session.pcm_offset);
     }
     session.last_bitrate = 0;
-    session.last_progress_offset = session.pcm_offset - PROGRESS_INTERVAL;
+    // One interval before the start, so that the first block gets a line;
+    // a start within one interval of the lowest position saturates there.
+    session.last_progress_offset = session.pcm_offset >= INT64_MIN + PROGRESS_INTERVAL
+                                       ? session.pcm_offset - PROGRESS_INTERVAL
+                                       : INT64_MIN;
     session.previous_link = -1;
 }
 
 void rebase_link_offset(DecodeSession &session, int link, int samples) {
-    // The position at which the block just read starts.
+    // The position at which the block just read starts. The decoder's
+    // position is never below -2^31 (an error code at worst), so this cannot
+    // overflow.
     session.pcm_offset = op_pcm_tell(session.decoder) - samples;
     if (session.pcm_offset != 0) {
         fprintf(stderr, "Non-zero starting PCM offset in link %i: %" PRId64 "\n", link,
@@ -23,8 +30,19 @@ void rebase_link_offset(DecodeSession &session, int link, int samples) {
     }
 }
 
+// The distance from the last progress position, without overflow whatever
+// positions a crafted stream claims: negative distances never make a line
+// due, and a non-negative one fits in 64 unsigned bits.
 bool progress_due(const DecodeSession &session, bool link_changed) {
-    return link_changed || session.pcm_offset >= session.last_progress_offset + PROGRESS_INTERVAL;
+    if (link_changed) {
+        return true;
+    }
+    if (session.pcm_offset < session.last_progress_offset) {
+        return false;
+    }
+    uint64_t distance = static_cast<uint64_t>(session.pcm_offset) -
+                        static_cast<uint64_t>(session.last_progress_offset);
+    return distance >= static_cast<uint64_t>(PROGRESS_INTERVAL);
 }
 
 void show_progress(DecodeSession &session) {
@@ -47,9 +65,13 @@ void show_progress(DecodeSession &session) {
 }
 
 void check_pcm_continuity(DecodeSession &session, int samples) {
-    int64_t expected = session.pcm_offset + samples;
     int64_t position = op_pcm_tell(session.decoder);
-    if (expected != position) {
+    // position == pcm_offset + samples, computed without the sum: samples is
+    // never negative here.
+    bool continuous = position >= session.pcm_offset &&
+                      static_cast<uint64_t>(position) - static_cast<uint64_t>(session.pcm_offset) ==
+                          static_cast<uint64_t>(samples);
+    if (!continuous) {
         fprintf(stderr, "\nPCM offset gap! %" PRId64 "+%i!=%" PRId64 "\n", session.pcm_offset,
                 samples, position);
     }

@@ -28,14 +28,31 @@ void protect_standard_streams() {
     reserve_descriptor(2, O_WRONLY);
 }
 
+bool stream_is_terminal(FILE *stream) {
+    return isatty(fileno(stream)) != 0;
+}
+
+int64_t descriptor_position(FILE *stream) {
+    return static_cast<int64_t>(lseek(fileno(stream), 0, SEEK_CUR));
+}
+
 bool stream_appends(FILE *stream) {
     int flags = fcntl(fileno(stream), F_GETFL);
     return flags != -1 && (flags & O_APPEND) != 0;
 }
 
 #else
+#include <io.h>
 
 void protect_standard_streams() {}
+
+bool stream_is_terminal(FILE *stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
+
+int64_t descriptor_position(FILE *stream) {
+    return static_cast<int64_t>(_lseeki64(_fileno(stream), 0, SEEK_CUR));
+}
 
 bool stream_appends(FILE *) {
     return false;

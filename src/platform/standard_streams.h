@@ -1,6 +1,7 @@
 // Guards for the standard streams, set up once at start.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 // Ignores SIGPIPE and SIGXFSZ, so that a reader that went away or a file
@@ -12,3 +13,10 @@ void protect_standard_streams();
 // True when the stream's descriptor is in append mode: writes go to its end
 // whatever the position, so nothing can be rewritten in place.
 bool stream_appends(FILE *stream);
+
+// The position of the stream's descriptor in bytes, -1 when it has none. The
+// stream must be unbuffered, so that this is where the next byte goes.
+int64_t descriptor_position(FILE *stream);
+
+// True when the stream is a terminal.
+bool stream_is_terminal(FILE *stream);

@@ -37,3 +37,11 @@ void fill_wav_header(WavHeader *header, int64_t sample_count) {
     store_le32(header->bytes + RIFF_SIZE_OFFSET, data_size + 36u);
     store_le32(header->bytes + DATA_SIZE_OFFSET, data_size);
 }
+
+void fill_final_wav_header(WavHeader *header, int64_t sample_count) {
+    fill_wav_header(header, sample_count);
+    if (sample_count == 0) {
+        store_le32(header->bytes + RIFF_SIZE_OFFSET, 36u);
+        store_le32(header->bytes + DATA_SIZE_OFFSET, 0u);
+    }
+}

@@ -20,3 +20,8 @@ struct WavHeader {
 // gives the placeholder sizes silently; a count above WAV_MAX_SAMPLES gives
 // them with two warning lines on standard error.
 void fill_wav_header(WavHeader *header, int64_t sample_count);
+
+// Builds the header of a finished file whose length is known: as
+// fill_wav_header, except that a count of 0 gives the exact sizes of an empty
+// file (RIFF size 36, data size 0) instead of the placeholders.
+void fill_final_wav_header(WavHeader *header, int64_t sample_count);

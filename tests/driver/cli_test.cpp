@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -120,18 +123,24 @@ TEST_F(Cli, PipeIntoPipeWarnsFirstAndKeepsPlaceholders) {
     EXPECT_TRUE(same_bytes(r.out, expected_header(0) + reference_pcm(two)));
 }
 
-TEST_F(Cli, InputThatYieldsNoFramesLeavesTheFirstHeader) {
+// Runs that write no frames: a file output is left with the exact header of
+// an empty file (not the placeholders, which readers take for 3 hours); a
+// pipe keeps the placeholders.
+TEST_F(Cli, RunsWithoutFramesLeaveAnExactEmptyHeader) {
     // 20 ms whose end trim removes every sample: opens, decodes nothing.
     std::string empty_audio = out_path("no_frames.opus");
     rewrite_ogg(shortf, empty_audio, "granule-add:-960");
     std::string wav = out_path("none.wav");
-    RunResult r = run_shell("cat " + q(empty_audio) + " | " + bin() + " - > " + q(wav));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(same_bytes(read_file(wav), expected_header(0)));
-    EXPECT_TRUE(ends_with(r.err, "\nDone: played 0.000s (0 samples @ 48 kHz).\n")) << r.err;
+    for (const std::string &in : {"- < <(cat " + q(empty_audio) + ")", q(empty_audio)}) {
+        RunResult r = run_shell(bin() + " " + in + " > " + q(wav));
+        ASSERT_EQ(r.status, 0) << in << "\n" << r.err;
+        EXPECT_TRUE(same_bytes(read_file(wav), expected_final_header(0))) << in;
+        EXPECT_TRUE(contains(r.err, "\nDone: played 0.000s (0 samples @ 48 kHz).\n")) << r.err;
+    }
 
-    // The same through a pipe into a pipe: the warnings first, nothing else.
-    r = run_shell("cat " + q(empty_audio) + " | " + bin() + " - | cat; exit ${PIPESTATUS[1]}");
+    // The same through a pipe into a pipe: the warnings first, the placeholders.
+    RunResult r =
+        run_shell("cat " + q(empty_audio) + " | " + bin() + " - | cat; exit ${PIPESTATUS[1]}");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.rfind(NEITHER_SEEKABLE, 0), 0u) << r.err;
     EXPECT_TRUE(same_bytes(r.out, expected_header(0)));
@@ -189,27 +198,72 @@ TEST_F(Cli, AppendModeOutputCountsAsUnseekable) {
     EXPECT_TRUE(same_bytes(read_file(wav), "OLD" + expected_header(0) + reference_pcm(shortf)));
 }
 
-// Every failed write is reported with the system's text and exit status 1;
-// none is a crash and none ends with a summary.
+// Every failed write is reported at the write that failed, with the system's
+// text and exit status 1; none is a crash and none ends with a summary.
 TEST_F(Cli, WriteFailures) {
     struct Case {
         std::string script;
         std::string message;
     } cases[] = {
-        {bin() + " " + q(shortf) + " > /dev/full", "No space left on device"},
-        {bin() + " " + q(two) + " > /dev/full", "No space left on device"},
-        {bin() + " " + q(shortf) + " >&-", "Bad file descriptor"},
-        {bin() + " " + q(two) + " >&-", "Bad file descriptor"},
-        {bin() + " " + q(two) + " | head -c 100 > /dev/null; exit ${PIPESTATUS[0]}", "Broken pipe"},
+        {bin() + " " + q(shortf) + " > /dev/full",
+         "Error writing WAV header: No space left on device\n"},
+        {bin() + " " + q(two) + " > /dev/full",
+         "Error writing WAV header: No space left on device\n"},
+        {bin() + " " + q(shortf) + " >&-", "Error writing WAV header: Bad file descriptor\n"},
+        {"cat " + q(two) + " | " + bin() + " - >&-",
+         "Error writing WAV header: Bad file descriptor\n"},
+        {bin() + " " + q(two) + " | head -c 100 > /dev/null; exit ${PIPESTATUS[0]}",
+         "\nError writing decoded audio data: Broken pipe\n"},
     };
     for (const Case &c : cases) {
         RunResult r = run_shell(c.script);
         EXPECT_EQ(r.status, 1) << c.script << "\n" << r.err;
-        EXPECT_TRUE(contains(r.err, "\nError writing decoded audio data: " + c.message + "\n"))
-            << c.script << "\n"
-            << r.err;
+        EXPECT_TRUE(contains(r.err, c.message)) << c.script << "\n" << r.err;
+        EXPECT_EQ(r.err.find("Error"), r.err.rfind("Error")) << "one fault, one line\n" << r.err;
         EXPECT_FALSE(contains(r.err, "Done: played")) << c.script;
     }
+}
+
+// A file size limit (bash counts it in KiB) stops the run inside a block,
+// at a block boundary or not. The file holds exactly the limit; the header counts
+// the whole frames behind it and never more, whether the input could seek.
+TEST_F(Cli, FileSizeLimitLeavesATrueHeader) {
+    std::string pcm = reference_pcm(two);
+    std::string wav = out_path("limited.wav");
+    for (int blocks : {1, 64, 101}) {
+        for (const std::string &in : {q(two), "- < <(cat " + q(two) + ")"}) {
+            std::string script =
+                "ulimit -f " + std::to_string(blocks) + "; " + bin() + " " + in + " > " + q(wav);
+            RunResult r = run_shell(script);
+            EXPECT_EQ(r.status, 1) << script << "\n" << r.err;
+            EXPECT_TRUE(contains(r.err, "\nError writing decoded audio data: File too large\n"))
+                << script << "\n"
+                << r.err;
+            std::string bytes = read_file(wav);
+            ASSERT_EQ(bytes.size(), static_cast<size_t>(1024 * blocks)) << script;
+            int64_t frames = static_cast<int64_t>((bytes.size() - 44) / 4);
+            EXPECT_TRUE(same_bytes(bytes.substr(0, 44), expected_final_header(frames))) << script;
+            EXPECT_TRUE(same_bytes(bytes.substr(44), pcm.substr(0, bytes.size() - 44))) << script;
+        }
+    }
+}
+
+// Positions near 2^63 - 1 (a crafted granule position) are compared without
+// overflow: one progress line per second of audio, as anywhere else.
+TEST_F(Cli, PositionsNearTheTopOfTheRange) {
+    std::string crafted = out_path("crafted.opus");
+    rewrite_ogg(dir + "/three.opus", crafted, "granule-gap:10:9223372036854630000");
+    RunResult r = run_shell("cat " + q(crafted) + " | " + bin() + " - > /dev/null");
+    ASSERT_EQ(r.status, 0) << r.err;
+    size_t lines = 0;
+    for (size_t at = r.err.find("bps) "); at != std::string::npos;
+         at = r.err.find("bps) ", at + 1)) {
+        lines++;
+    }
+    // At 0 s, at the jump, and one and two seconds after it.
+    EXPECT_EQ(lines, 4u) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nPCM offset gap! ")) << r.err;
+    EXPECT_TRUE(contains(r.err, " 317714259w2d23h39m01s  (")) << r.err;
 }
 
 TEST_F(Cli, ClosedStandardErrorDoesNotRedirectOutput) {
@@ -263,6 +317,38 @@ TEST_F(Cli, DamagedFilesDecodeWhatIsThere) {
             EXPECT_TRUE(same_bytes(r.out.substr(44), pcm)) << ops << " " << in;
         }
     }
+}
+
+// Standard output on a terminal (a pseudo-terminal here): refused before
+// anything is opened or read. A server that never answers and a pipe that is
+// never fed would hold the run if it tried.
+TEST_F(Cli, RefusesToWriteToATerminal) {
+    int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    std::string tty = ptsname(terminal);
+    TestServer silent(q(shortf) + " --silent");
+    std::string url = "http://127.0.0.1:" + std::to_string(silent.port) + "/a.opus";
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+    } cases[] = {
+        {{opus2wav_bin(), shortf}, ""}, {{opus2wav_bin(), url}, ""}, {{opus2wav_bin(), "-"}, "|"}};
+    for (const Case &c : cases) {
+        Spawned p = spawn_program(c.args, c.input, tty);
+        std::string err;
+        EXPECT_EQ(finish_program(p, &err, 5000), 1) << c.args[1];
+        EXPECT_EQ(err, "Not writing WAV data to a terminal: redirect standard output to a file or "
+                       "a pipe.\n")
+            << c.args[1];
+    }
+    // The argument check comes first.
+    Spawned p = spawn_program({opus2wav_bin()}, "", tty);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err, 5000), 1);
+    EXPECT_EQ(err, "Usage: " + opus2wav_bin() + " <file.opus>\n");
+    close(terminal);
 }
 
 TEST_F(Cli, DashWithDirectoryPrefixIsAFileName) {

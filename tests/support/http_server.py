@@ -2,15 +2,19 @@
 """A loopback HTTP/HTTPS server for the tests: serves one file at any path.
 
     http_server.py FILE [--live] [--tls CERT KEY] [--cut BYTES]
-                   [--tail BYTES] [--header "Name: value"]...
+                   [--tail BYTES] [--stall BYTES] [--silent]
+                   [--header "Name: value"]...
 
 It listens on 127.0.0.1 with a free port, prints "PORT PID" on one line and
 serves until it is terminated (or after 120 s, whichever comes first).
   --live   no Content-Length and no ranges, like an internet radio stream
   --cut N  stop every response at body offset N and drop the connection
            without a TLS close_notify
-  --tail T with --cut, requests that start within the last T bytes are
+  --tail T with --cut or --stall, requests that start within the last T bytes are
            served in full (so that a client can still find the end)
+  --stall N  send the first N bytes of the body, then keep the connection
+           open and send nothing more
+  --silent   accept connections but never answer
 Without --live, Range requests are answered with 206 and Content-Range.
 """
 import argparse
@@ -20,6 +24,7 @@ import socket
 import ssl
 import sys
 import threading
+import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 
@@ -30,6 +35,8 @@ def main():
     ap.add_argument("--tls", nargs=2)
     ap.add_argument("--cut", type=int)
     ap.add_argument("--tail", type=int, default=0)
+    ap.add_argument("--stall", type=int)
+    ap.add_argument("--silent", action="store_true")
     ap.add_argument("--header", action="append", default=[])
     opts = ap.parse_args()
     with open(opts.file, "rb") as f:
@@ -45,6 +52,9 @@ def main():
             return "o2w-test-server/1.0"
 
         def do_GET(self):
+            if opts.silent:
+                time.sleep(120)
+                return
             start, end = 0, len(body)
             ranged = None if opts.live else self.headers.get("Range")
             match = re.match(r"bytes=(\d+)-(\d*)", ranged or "")
@@ -69,15 +79,22 @@ def main():
                 self.send_header("Content-Length", str(end - start))
             for line in opts.header:
                 name, _, value = line.partition(":")
-                self.send_header(name.strip(), value.strip())
+                # The bytes as given on the command line, whatever they are.
+                raw = value.strip().encode("utf-8", "surrogateescape").decode("latin-1")
+                self.send_header(name.strip(), raw)
             self.end_headers()
             stop = end
+            if opts.stall is not None and start < len(body) - opts.tail:
+                stop = max(start, min(end, opts.stall))
             if opts.cut is not None and start < len(body) - opts.tail:
                 stop = max(start, min(end, opts.cut))
             try:
                 self.wfile.write(body[start:stop])
                 self.wfile.flush()
             except OSError:
+                return
+            if opts.stall is not None and stop < end:
+                time.sleep(120)
                 return
             if opts.cut is not None and stop < end:
                 # Drop the connection under TLS, so no close_notify is sent.

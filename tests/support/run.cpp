@@ -2,12 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::string make_temp_dir() {
     char pattern[] = "/tmp/o2w-test-XXXXXX";
@@ -135,7 +143,100 @@ std::string expected_header(int64_t frames) {
     return h;
 }
 
-#include <csignal>
+Spawned spawn_program(const std::vector<std::string> &args, const std::string &stdin_source,
+                      const std::string &stdout_file) {
+    Spawned child;
+    int in_pipe[2] = {-1, -1};
+    int err_pipe[2] = {-1, -1};
+    if ((stdin_source == "|" && pipe(in_pipe) != 0) || pipe(err_pipe) != 0) {
+        ADD_FAILURE() << "pipe failed";
+        return child;
+    }
+    std::vector<char *> argv;
+    for (const std::string &a : args) {
+        argv.push_back(const_cast<char *>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = stdin_source == "|"
+                     ? in_pipe[0]
+                     : open(stdin_source.empty() ? "/dev/null" : stdin_source.c_str(), O_RDONLY);
+        int out = open(stdout_file.empty() ? "/dev/null" : stdout_file.c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0) {
+            _exit(125);
+        }
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err_pipe[1], 2);
+        for (int fd = 3; fd < 256; fd++) {
+            close(fd);
+        }
+        // The test runner may have ignored or blocked some signals; the
+        // program starts as it would from a shell.
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+            signal(s, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        execv(argv[0], argv.data());
+        _exit(126);
+    }
+    if (in_pipe[0] >= 0) {
+        close(in_pipe[0]);
+    }
+    close(err_pipe[1]);
+    child.pid = pid;
+    child.input = in_pipe[1];
+    child.errors = err_pipe[0];
+    return child;
+}
+
+bool wait_until(const std::function<bool()> &cond, int timeout_ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return cond();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+int finish_program(Spawned &child, std::string *errors, int timeout_ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    char buffer[4096];
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        end - std::chrono::steady_clock::now())
+                        .count();
+        struct pollfd p = {child.errors, POLLIN, 0};
+        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) {
+            ADD_FAILURE() << "the program did not end within " << timeout_ms << " ms";
+            kill(child.pid, SIGKILL);
+            break;
+        }
+        ssize_t n = read(child.errors, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        errors->append(buffer, static_cast<size_t>(n));
+    }
+    close(child.errors);
+    if (child.input >= 0) {
+        close(child.input);
+    }
+    int raw = 0;
+    waitpid(child.pid, &raw, 0);
+    return WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : WEXITSTATUS(raw);
+}
+
+int64_t file_size(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
 
 TestServer::TestServer(const std::string &args) {
     std::string command = "exec " + std::string(PYTHON_BIN) + " " + HTTP_SERVER + " " + args;
@@ -154,6 +255,15 @@ TestServer::~TestServer() {
     if (pid > 0) {
         kill(pid, SIGTERM);
     }
+}
+
+std::string expected_final_header(int64_t frames) {
+    std::string h = expected_header(frames);
+    if (frames == 0) {
+        h.replace(4, 4, std::string("\x24\0\0\0", 4));
+        h.replace(40, 4, std::string(4, '\0'));
+    }
+    return h;
 }
 
 testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected) {

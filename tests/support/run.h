@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,9 @@ uint32_t le32_at(const std::string &bytes, size_t offset);
 // The 44-byte header that the program should write for a frame count, made
 // independently of the program's own code.
 std::string expected_header(int64_t frames);
+// The header of a finished file on a seekable output: the same, except that an
+// empty file gets exact sizes (36 and 0) instead of the placeholders.
+std::string expected_final_header(int64_t frames);
 
 // A loopback HTTP(S) server serving one file (tests/support/http_server.py),
 // stopped when the object goes away.
@@ -56,6 +61,29 @@ struct TestServer {
     TestServer(const TestServer &) = delete;
     TestServer &operator=(const TestServer &) = delete;
 };
+
+// The program started directly (no shell between), so that signals reach it
+// and its own death by a signal is seen as such. Standard error is a pipe
+// that is read only when the test asks for it.
+struct Spawned {
+    int pid = -1;
+    int input = -1;  // write end of its standard input, when that is a pipe
+    int errors = -1; // read end of its standard error
+};
+
+// stdin_source: a file path, "" for /dev/null, or "|" for a pipe the test
+// feeds through Spawned::input. stdout_file: the file standard output goes to
+// (created, truncated); "" for /dev/null.
+Spawned spawn_program(const std::vector<std::string> &args, const std::string &stdin_source,
+                      const std::string &stdout_file);
+// Polls cond every 10 ms until it holds or timeout_ms passed; its last value.
+bool wait_until(const std::function<bool()> &cond, int timeout_ms = 20000);
+// Reads what remains of the program's standard error and waits for it to end;
+// a program that is still running after timeout_ms is killed and the test
+// fails. Returns the exit status, or 128 + the signal that ended it.
+int finish_program(Spawned &child, std::string *errors, int timeout_ms = 20000);
+// Size of a file in bytes, -1 when it does not exist.
+int64_t file_size(const std::string &path);
 
 // Compares two byte strings without printing them whole: on a mismatch it
 // says where they first differ.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -76,6 +77,25 @@ TEST(WavHeader, EachCallStartsFromTheTemplate) {
     fill_wav_header(&header, 0);
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(header.bytes), WAV_HEADER_SIZE),
               PLACEHOLDER_TEMPLATE);
+}
+
+// A finished file: exact sizes for 0 frames, the same as above otherwise.
+TEST(WavHeader, FinalHeaderOfAnEmptyFileIsExact) {
+    WavHeader header;
+    fill_final_wav_header(&header, 0);
+    std::string expected = PLACEHOLDER_TEMPLATE;
+    expected.replace(4, 4, std::string("\x24\0\0\0", 4));
+    expected.replace(40, 4, std::string(4, '\0'));
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(header.bytes), WAV_HEADER_SIZE), expected);
+
+    WavHeader plain;
+    for (int64_t count : {int64_t{1}, int64_t{48000}, int64_t{536870902}, int64_t{536870903}}) {
+        testing::internal::CaptureStderr();
+        fill_final_wav_header(&header, count);
+        fill_wav_header(&plain, count);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(0, memcmp(header.bytes, plain.bytes, WAV_HEADER_SIZE)) << count;
+    }
 }
 
 } // namespace

@@ -1,0 +1,25 @@
+// Interrupts (SIGINT, SIGTERM, SIGHUP; Ctrl-C and Ctrl-Break on Windows) once
+// there is a WAV file to finish: the handler only records the signal, the
+// decode loop stops at its next check, the run finishes its header and then
+// ends by the same signal, so callers still see a death by that signal.
+#pragma once
+
+#include <csignal>
+
+// The signal that asked the run to stop, 0 while none has. Read once per
+// block, so it is a plain load.
+extern volatile sig_atomic_t interrupt_received;
+
+inline int interrupt_signal() {
+    return interrupt_received;
+}
+
+// Installs the handlers. Blocking calls are not restarted, so a run stalled
+// on a read or a write comes back to the loop; the first signal puts every
+// handler back to its default action, so a second one ends the process at
+// once. A signal that was ignored when the program started stays ignored.
+void catch_interrupts();
+
+// Ends the process by signal_number with its default action. Returns only
+// where the platform cannot do that.
+void end_by_signal(int signal_number);

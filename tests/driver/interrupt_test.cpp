@@ -1,0 +1,167 @@
+// Real signals sent to the built program during real runs: the run stops, the
+// header on a file output is made true for what the file holds, one line says
+// so, and the process still ends by the signal it got.
+#include "run.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class Interrupt : public testing::Test {
+  protected:
+    static std::string dir;
+    static std::string ten;    // 10 s, pages of 100 ms
+    static std::string chatty; // 1 s, then a link whose comment fills a pipe
+
+    static void SetUpTestSuite() {
+        dir = make_temp_dir();
+        ten = dir + "/ten.opus";
+        chatty = dir + "/chatty.opus";
+        make_opus(ten, "ms=10000 pagems=100");
+        make_opus(chatty, "ms=1000 pagems=100 -- ms=1000 tag=COMMENT=" + std::string(90000, 'x'));
+    }
+
+    // What a run stopped by a signal must leave in a seekable output: a header
+    // for exactly the whole frames behind it, and those frames as decoded.
+    static void expect_true_file(const std::string &wav, const std::string &input,
+                                 int64_t expected_frames = -1) {
+        std::string bytes = read_file(wav);
+        ASSERT_GE(bytes.size(), 44u);
+        ASSERT_EQ((bytes.size() - 44) % 4, 0u) << "a partial frame after an interrupt";
+        int64_t frames = static_cast<int64_t>((bytes.size() - 44) / 4);
+        if (expected_frames >= 0) {
+            EXPECT_EQ(frames, expected_frames);
+        }
+        EXPECT_TRUE(same_bytes(bytes.substr(0, 44), expected_final_header(frames)));
+        EXPECT_TRUE(
+            same_bytes(bytes.substr(44), reference_pcm(input).substr(0, bytes.size() - 44)));
+    }
+
+    static std::string interrupted_line(int64_t frames) {
+        return " (" + std::to_string(frames) + " samples @ 48 kHz).\n";
+    }
+};
+
+std::string Interrupt::dir, Interrupt::ten, Interrupt::chatty;
+
+bool contains(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Standard input fed a third of the file and then left open: the run waits
+// for more input when the signal comes.
+TEST_F(Interrupt, SlowlyFedPipeIntoFile) {
+    std::string input = read_file(ten);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        std::string wav = dir + "/fed" + std::to_string(sig) + ".wav";
+        Spawned p = spawn_program({opus2wav_bin(), "-"}, "|", wav);
+        ASSERT_EQ(write(p.input, input.data(), input.size() / 3),
+                  static_cast<ssize_t>(input.size() / 3));
+        // Some audio has been written: the run is waiting for the rest.
+        ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44 + 96000; })) << sig;
+        usleep(100000);
+        kill(p.pid, sig);
+        std::string err;
+        EXPECT_EQ(finish_program(p, &err), 128 + sig) << err;
+        int64_t frames = (file_size(wav) - 44) / 4;
+        EXPECT_GT(frames, 0);
+        EXPECT_LT(frames, 480000);
+        expect_true_file(wav, ten);
+        EXPECT_TRUE(contains(err, "\nInterrupted: played ")) << err;
+        EXPECT_TRUE(contains(err, interrupted_line(frames))) << err;
+        EXPECT_FALSE(contains(err, "Done: played")) << err;
+        EXPECT_FALSE(contains(err, "Error")) << err;
+    }
+}
+
+// A seekable input into a file, stopped while the program is held up writing
+// the second link's block to standard error: the first header (exact for the
+// declared 2 s) is rewritten for the first link, the length check still
+// speaks. A second signal while it finishes ends the process at once.
+TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
+    std::string wav = dir + "/chatty.wav";
+    Spawned p = spawn_program({opus2wav_bin(), chatty}, "", wav);
+    // The first link is written; the comment of the second fills the pipe.
+    ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
+    usleep(100000);
+    kill(p.pid, SIGINT);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err), 128 + SIGINT);
+    expect_true_file(wav, chatty, 48000);
+    EXPECT_TRUE(contains(err, "\nInterrupted: played 1.000s (48000 samples @ 48 kHz).\n\n"
+                              "WARNING: Number of output samples does not match declared file "
+                              "duration.\n"))
+        << err.substr(err.size() > 300 ? err.size() - 300 : 0);
+
+    p = spawn_program({opus2wav_bin(), chatty}, "", wav);
+    ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
+    usleep(100000);
+    kill(p.pid, SIGINT);
+    usleep(100000); // still blocked on standard error: the rest of the comment
+    kill(p.pid, SIGTERM);
+    err.clear();
+    EXPECT_EQ(finish_program(p, &err), 128 + SIGTERM);
+    // Killed before it could finish: the first header, exact for 2 s, stays.
+    EXPECT_TRUE(same_bytes(read_file(wav).substr(0, 44), expected_header(96000)));
+    EXPECT_FALSE(contains(err, "Interrupted")) << err.size();
+}
+
+// A live stream whose server stops sending after its first pages.
+TEST_F(Interrupt, StalledNetworkSourceIntoFile) {
+    TestServer server(shell_quote(ten) + " --live --stall 40000");
+    std::string wav = dir + "/stalled.wav";
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
+    Spawned p = spawn_program({opus2wav_bin(), url}, "", wav);
+    ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44 + 96000; }));
+    usleep(200000);
+    kill(p.pid, SIGTERM);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM) << err;
+    expect_true_file(wav, ten);
+    int64_t frames = (file_size(wav) - 44) / 4;
+    EXPECT_TRUE(contains(err, "\nInterrupted: played ")) << err;
+    EXPECT_TRUE(contains(err, interrupted_line(frames))) << err;
+    EXPECT_FALSE(contains(err, "Error decoding")) << err;
+}
+
+// Into a pipe nobody reads: the run is blocked in its write. Nothing can be
+// rewritten; the line and the death by the signal remain.
+TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
+    std::string fifo = dir + "/full.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    Spawned p = spawn_program({opus2wav_bin(), ten}, "", fifo);
+    std::string err;
+    // A pipe holds 64 KiB: the first 120 ms blocks fill it.
+    usleep(500000);
+    kill(p.pid, SIGINT);
+    EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGINT) << err;
+    close(reader);
+    EXPECT_TRUE(contains(err, "\nInterrupted: played ")) << err;
+    EXPECT_TRUE(contains(err, "Output WAV file will be corrupt.\n")) << err;
+    EXPECT_FALSE(contains(err, "Error writing")) << err;
+}
+
+// Before the first header there is nothing to save: a signal kills as it
+// always did, also while a server keeps the open waiting.
+TEST_F(Interrupt, HangingServerKeepsTheDefaultDeath) {
+    TestServer server(shell_quote(ten) + " --silent");
+    std::string wav = dir + "/silent.wav";
+    std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
+    Spawned p = spawn_program({opus2wav_bin(), url}, "", wav);
+    usleep(500000);
+    kill(p.pid, SIGINT);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGINT);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(file_size(wav), 0);
+}
+
+} // namespace
