@@ -9,9 +9,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev python3 openssl)
 # The test run also cross-compiles the Windows start-up step and runs it under
-# Wine, fuzzes with clang's libFuzzer and checks the manual page.
+# Wine, fuzzes with clang's libFuzzer, checks the manual page, and decodes from
+# real servers on loopback (Icecast fed by ezstream, nginx).
 if [ "$mode" = test ]; then
-    packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base)
+    packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base
+        icecast2 ezstream nginx-light)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     apt-get update -qq

@@ -229,17 +229,7 @@ class Tls : public Report {
         ca = dir + "/ca.pem";
         cert = dir + "/server.pem";
         key = dir + "/server.key";
-        std::string d = shell_quote(dir);
-        RunResult r =
-            run_shell("set -e; cd " + d +
-                      "; openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-                      "-keyout ca.key -out ca.pem -days 2 -subj /CN=o2w-test-ca 2>/dev/null;"
-                      "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-                      "-keyout server.key -out server.csr -subj /CN=localhost 2>/dev/null;"
-                      "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf;"
-                      "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-                      "-out server.pem -days 2 -extfile ext.cnf 2>/dev/null");
-        ASSERT_EQ(r.status, 0) << r.err;
+        make_test_ca(dir);
         longf = dir + "/long.opus";
         make_opus(longf, "ms=20000 pagems=100");
     }

@@ -85,6 +85,31 @@ int finish_program(Spawned &child, std::string *errors, int timeout_ms = 20000);
 // Size of a file in bytes, -1 when it does not exist.
 int64_t file_size(const std::string &path);
 
+// A real server (Icecast or nginx) from a configuration template, started on
+// loopback by tests/support/real_server.py, which stops it by its PID when
+// this object goes away (or when the test process dies). words: the
+// template's path and the keeper's further options.
+struct RealServer {
+    int port = 0;
+    int tls_port = 0;
+    int keeper = 0;
+    explicit RealServer(const std::string &kind, const std::string &words);
+    ~RealServer();
+    RealServer(const RealServer &) = delete;
+    RealServer &operator=(const RealServer &) = delete;
+
+  private:
+    FILE *pipe_ = nullptr;
+};
+
+// A throw-away CA and a server certificate for localhost and 127.0.0.1 that
+// it signed, made with openssl in dir: dir/ca.pem, dir/server.pem and
+// dir/server.key. Aborts the test on failure.
+void make_test_ca(const std::string &dir);
+
+// The body and head of a plain HTTP GET on a loopback port ("" on failure).
+std::string http_get(int port, const std::string &path);
+
 // Compares two byte strings without printing them whole: on a mismatch it
 // says where they first differ.
 testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected);
