@@ -1,6 +1,6 @@
 # Cross-compiles opus2wav for 64-bit Windows with MinGW-w64:
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DOPUS2WAV_TESTS=OFF
+#         -DBUILD_TESTING=OFF
 # pkg-config must find Windows builds of opusfile and opusurl, for example by
 # pointing PKG_CONFIG_LIBDIR at their lib/pkgconfig folder.
 set(CMAKE_SYSTEM_NAME Windows)

@@ -29,6 +29,8 @@ $rewrite "$seeds/plain.opus" "$seeds/hole.opus" drop:3
 $rewrite "$seeds/plain.opus" "$seeds/gap.opus" granule-gap:3:960
 $rewrite "$seeds/plain.opus" "$seeds/cut.opus" truncate:-300
 $rewrite "$seeds/plain.opus" "$seeds/flipped.opus" corrupt:700
+# Positions near 2^63 - 1, for the progress and continuity arithmetic.
+$rewrite "$seeds/plain.opus" "$seeds/huge_granule.opus" granule-gap:3:9223372036854700000
 $rewrite "$seeds/chained.opus" "$seeds/suffix.opus" suffix:7 input-rate:0
 $rewrite "$seeds/chained.opus" "$seeds/badlink.opus" poke:6:0:88
 $rewrite "$seeds/plain.opus" "$seeds/noskip.opus" pre-skip:0 granule-add:-48

@@ -13,14 +13,17 @@ packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev 
 # real servers on loopback (Icecast fed by ezstream, nginx).
 if [ "$mode" = test ]; then
     packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base
-        icecast2 ezstream nginx-light)
+        icecast2 ezstream nginx-light dpkg-dev file lintian mandoc)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Tests and the tools that make their inputs are asked for explicitly, so a
+# build folder first configured without them (the install steps of the README)
+# cannot leave them out here.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
 cmake --build build -j"$jobs"
 
 case "$mode" in
@@ -33,10 +36,15 @@ sample)
     ;;
 test)
     echo "== formatting"
-    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    # From a source tarball there is no repository to list the files.
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git ls-files '*.cpp' '*.h'
+    else
+        find src tests tools bench -name '*.cpp' -o -name '*.h'
+    fi | xargs clang-format --dry-run --Werror
 
     echo "== manual page"
-    warnings=$(groff -man -Tutf8 -ww docs/opus2wav.1 2>&1 >/dev/null)
+    warnings=$(groff -man -Tutf8 -ww build/opus2wav.1 2>&1 >/dev/null; mandoc -Tlint build/opus2wav.1 2>&1)
     if [ -n "$warnings" ]; then
         echo "$warnings" >&2
         exit 1
@@ -45,11 +53,29 @@ test)
     echo "== install into a temporary prefix"
     prefix=$(mktemp -d)
     cmake --install build --prefix "$prefix" >/dev/null
-    test -f "$prefix/share/man/man1/opus2wav.1"
+    test -f "$prefix/share/man/man1/opus2wav.1.gz"
+    test -f "$prefix/share/doc/opus2wav/copyright"
     build/tools/make_opus "$prefix/check.opus" ms=500 -- ms=300 ch=1
     "$prefix/bin/opus2wav" "$prefix/check.opus" > "$prefix/installed.wav" 2>/dev/null
     build/opus2wav "$prefix/check.opus" > "$prefix/built.wav" 2>/dev/null
     cmp "$prefix/installed.wav" "$prefix/built.wav"
+
+    echo "== Debian package: build, lintian, install, run, remove"
+    # Its own build folder, configured as a packager would: no tests.
+    cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+    cmake --build build-deb -j"$jobs" >/dev/null
+    (cd build-deb && rm -f ./*.deb && cpack -G DEB >/dev/null)
+    deb=$(ls build-deb/opus2wav_*.deb)
+    echo "$deb"
+    dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+    lintian --fail-on error,warning --allow-root "$deb"
+    dpkg -i "$deb" >/dev/null
+    /usr/bin/opus2wav "$prefix/check.opus" > "$prefix/packaged.wav" 2>/dev/null
+    cmp "$prefix/packaged.wav" "$prefix/built.wav"
+    test -f /usr/share/man/man1/opus2wav.1.gz
+    dpkg -r opus2wav >/dev/null
+    test ! -e /usr/bin/opus2wav
     rm -rf "$prefix"
 
     echo "== fuzzing for 60 s"

@@ -288,15 +288,15 @@ RealServer::~RealServer() {
 }
 
 void make_test_ca(const std::string &dir) {
-    RunResult r =
-        run_shell("set -e; cd " + shell_quote(dir) +
-                  "; openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-                  "-keyout ca.key -out ca.pem -days 2 -subj /CN=o2w-test-ca 2>/dev/null;"
-                  "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
-                  "-keyout server.key -out server.csr -subj /CN=localhost 2>/dev/null;"
-                  "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf;"
-                  "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-                  "-out server.pem -days 2 -extfile ext.cnf 2>/dev/null");
+    RunResult r = run_shell(
+        "set -e; openssl() { " + shell_quote(OPENSSL_BIN) + " \"$@\"; }; cd " + shell_quote(dir) +
+        "; openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+        "-keyout ca.key -out ca.pem -days 2 -subj /CN=o2w-test-ca 2>/dev/null;"
+        "openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes "
+        "-keyout server.key -out server.csr -subj /CN=localhost 2>/dev/null;"
+        "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf;"
+        "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
+        "-out server.pem -days 2 -extfile ext.cnf 2>/dev/null");
     ASSERT_EQ(r.status, 0) << r.err;
 }
 
