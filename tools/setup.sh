@@ -68,8 +68,9 @@ test)
     (cd build-deb && rm -f ./*.deb && cpack -G DEB >/dev/null)
     deb=$(ls build-deb/opus2wav_*.deb)
     echo "$deb"
-    dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+    dpkg-deb --field "$deb"
     lintian --fail-on error,warning --allow-root "$deb"
+    echo "lintian: no errors, no warnings"
     dpkg -i "$deb" >/dev/null
     /usr/bin/opus2wav "$prefix/check.opus" > "$prefix/packaged.wav" 2>/dev/null
     cmp "$prefix/packaged.wav" "$prefix/built.wav"
