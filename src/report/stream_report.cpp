@@ -62,17 +62,14 @@ bool steers_terminal(const unsigned char *text, size_t length) {
 void print_untrusted(FILE *stream, const char *text, size_t max_bytes) {
     // One pass; runs of harmless text go out in one piece. The report is not
     // on the per-block path, but a long comment should not cost a call per
-    // byte.
+    // byte. A sequence is never read past the text's NUL: a NUL is no
+    // continuation byte, so the check stops there.
     const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
-    size_t end = 0;
-    while (end < max_bytes && bytes[end] != 0) {
-        end++;
-    }
     size_t run = 0;
     size_t at = 0;
-    while (at < end) {
+    while (at < max_bytes && bytes[at] != 0) {
         unsigned char c = bytes[at];
-        size_t length = utf8_sequence_length(bytes + at, end - at);
+        size_t length = utf8_sequence_length(bytes + at, max_bytes - at);
         bool shown = length != 0 && c >= 0x20 && c != 0x7F && !steers_terminal(bytes + at, length);
         if (shown) {
             at += length;
@@ -84,7 +81,7 @@ void print_untrusted(FILE *stream, const char *text, size_t max_bytes) {
         at += length != 0 ? length : 1;
         run = at;
     }
-    fwrite(text + run, 1, end - run, stream);
+    fwrite(text + run, 1, at - run, stream);
 }
 
 namespace {

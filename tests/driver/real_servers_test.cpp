@@ -44,6 +44,7 @@ class Icecast : public testing::Test {
     static std::string song;  // 1.2 s
     static std::string chain; // 0.8 s stereo, then 0.6 s mono
     static std::string server_software;
+    static std::string content_type; // as announced in Icecast's status page
     static RealServer *server;
 
     static void SetUpTestSuite() {
@@ -97,12 +98,21 @@ class Icecast : public testing::Test {
                              "</ezstream>");
         chmod(conf.c_str(), 0600); // ezstream wants its password file private
         Spawned source = spawn_program({installed("ezstream"), "-c", conf}, "", "");
+        std::string status;
         EXPECT_TRUE(wait_until(
             [&] {
-                return http_get(server->port, "/status-json.xsl").find(mount) != std::string::npos;
+                status = http_get(server->port, "/status-json.xsl");
+                return status.find(mount) != std::string::npos;
             },
             5000))
             << "the mount did not appear";
+        // The content type Icecast announces for the mount.
+        const std::string key = "\"server_type\":\"";
+        size_t at = status.find(key);
+        content_type = at == std::string::npos
+                           ? "(not announced)"
+                           : status.substr(at + key.size(),
+                                           status.find('"', at + key.size()) - at - key.size());
         return source;
     }
 
@@ -110,11 +120,12 @@ class Icecast : public testing::Test {
         return "Station name: Loopback FM\nStation description: Made by the tests\n"
                "Station genre: Test\nStation homepage: http://fm.example/\n"
                "Station bitrate: 96 kbps\nStation is public.\nServer software: " +
-               server_software + "\nContent-Type: application/ogg\n";
+               server_software + "\nContent-Type: " + content_type + "\n";
     }
 };
 
-std::string Icecast::dir, Icecast::song, Icecast::chain, Icecast::server_software;
+std::string Icecast::dir, Icecast::song, Icecast::chain, Icecast::server_software,
+    Icecast::content_type;
 RealServer *Icecast::server = nullptr;
 
 // The station block is what the source declared and what Icecast announces;
