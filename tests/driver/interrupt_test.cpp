@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,8 +140,13 @@ TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
     ASSERT_GE(reader, 0);
     Spawned p = spawn_program({opus2wav_bin(), ten}, "", fifo);
     std::string err;
-    // A pipe holds 64 KiB: the first 120 ms blocks fill it.
-    usleep(500000);
+    // The pipe (64 KiB) cannot take three blocks of 23040 bytes: once it holds
+    // more than the header and two of them, the program is blocked writing.
+    ASSERT_TRUE(wait_until([&] {
+        int queued = 0;
+        return ioctl(reader, FIONREAD, &queued) == 0 && queued > 44 + 2 * 23040;
+    }));
+    usleep(100000);
     kill(p.pid, SIGINT);
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGINT) << err;
     close(reader);
