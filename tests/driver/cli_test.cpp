@@ -51,12 +51,6 @@ bool ends_with(const std::string &text, const std::string &tail) {
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-bool contains(const std::string &text, const std::string &part) {
-    return text.find(part) != std::string::npos;
-}
-
-const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
-                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
 const char *const LENGTH_WARNING =
     "\nWARNING: Number of output samples does not match declared file duration.\n";
 const char *const CORRUPT = "Output WAV file will be corrupt.\n";

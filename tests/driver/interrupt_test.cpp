@@ -51,10 +51,6 @@ class Interrupt : public testing::Test {
 
 std::string Interrupt::dir, Interrupt::ten, Interrupt::chatty;
 
-bool contains(const std::string &text, const std::string &part) {
-    return text.find(part) != std::string::npos;
-}
-
 // Standard input fed a third of the file and then left open: the run waits
 // for more input when the signal comes.
 TEST_F(Interrupt, SlowlyFedPipeIntoFile) {

@@ -12,9 +12,6 @@
 
 namespace {
 
-const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
-                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
-
 // The path of an installed program, "" when there is none.
 std::string installed(const char *program) {
     RunResult r = run_shell(std::string("command -v ") + program);
@@ -30,12 +27,6 @@ std::string version_of(const std::string &command, const std::string &prefix) {
         return "";
     }
     return text.substr(at, text.find('\n', at) - at);
-}
-
-std::string events(const std::string &path, bool through_pipe) {
-    std::string cmd = shell_quote(opus_facts_bin()) + " events ";
-    cmd += through_pipe ? "- < <(cat " + shell_quote(path) + ")" : shell_quote(path);
-    return run_shell(cmd).out;
 }
 
 class Icecast : public testing::Test {
@@ -145,7 +136,7 @@ TEST_F(Icecast, MountIntoPipeAndIntoFile) {
         std::string source_errors;
         EXPECT_EQ(finish_program(source, &source_errors), 0) << source_errors;
         ASSERT_EQ(r.status, 0) << r.err;
-        TranscriptInput in{events(song, true),    opus_facts(song), false, url, false,
+        TranscriptInput in{opus_events(song, true), opus_facts(song), false, url, false,
                            {{{"TITLE=Live"}, -1}}};
         EXPECT_EQ(r.err,
                   station_block() + (into_file ? "" : NEITHER_SEEKABLE) + compose_transcript(in));
@@ -165,7 +156,7 @@ TEST_F(Icecast, ChainedSourceShowsEveryLink) {
     std::string source_errors;
     finish_program(source, &source_errors);
     ASSERT_EQ(r.status, 0) << r.err;
-    TranscriptInput in{events(chain, true),
+    TranscriptInput in{opus_events(chain, true),
                        opus_facts(chain),
                        false,
                        url,

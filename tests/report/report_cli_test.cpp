@@ -10,8 +10,6 @@
 
 namespace {
 
-const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
-                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
 const char *const LENGTH_WARNING =
     "\nWARNING: Number of output samples does not match declared file duration.\n";
 
@@ -50,14 +48,6 @@ class Report : public testing::Test {
     static std::string bin() {
         return shell_quote(opus2wav_bin());
     }
-
-    // The events libopusfile yields for a file read directly (seekable) or
-    // through a pipe on standard input (not seekable).
-    static std::string events(const std::string &path, bool through_pipe) {
-        std::string cmd = shell_quote(opus_facts_bin()) + " events ";
-        cmd += through_pipe ? "- < <(cat " + shell_quote(path) + ")" : shell_quote(path);
-        return run_shell(cmd).out;
-    }
 };
 
 std::string Report::dir, Report::rich, Report::rough;
@@ -66,7 +56,7 @@ std::vector<LinkExpectation> Report::rich_links;
 TEST_F(Report, SeekableChainWithPicturesIntoFile) {
     RunResult r = run_shell(bin() + " " + shell_quote(rich) + " > " + shell_quote(dir + "/a.wav"));
     ASSERT_EQ(r.status, 0);
-    TranscriptInput in{events(rich, false), opus_facts(rich), true, rich, false, rich_links};
+    TranscriptInput in{opus_events(rich, false), opus_facts(rich), true, rich, false, rich_links};
     EXPECT_EQ(r.err, compose_transcript(in));
 }
 
@@ -74,7 +64,7 @@ TEST_F(Report, SameChainFromAPipe) {
     RunResult r = run_shell("cat " + shell_quote(rich) + " | " + bin() + " - > " +
                             shell_quote(dir + "/b.wav"));
     ASSERT_EQ(r.status, 0);
-    TranscriptInput in{events(rich, true), opus_facts(rich), false, "-", false, rich_links};
+    TranscriptInput in{opus_events(rich, true), opus_facts(rich), false, "-", false, rich_links};
     EXPECT_EQ(r.err, compose_transcript(in));
 }
 
@@ -86,8 +76,8 @@ TEST_F(Report, ThreeLinksWithDifferentChannelCounts) {
         std::string input = through_pipe ? "- < <(cat " + shell_quote(f) + ")" : shell_quote(f);
         RunResult r = run_shell(bin() + " " + input + " > " + shell_quote(dir + "/three.wav"));
         ASSERT_EQ(r.status, 0);
-        TranscriptInput in{events(f, through_pipe), opus_facts(f), !through_pipe,
-                           through_pipe ? "-" : f,  false,         links};
+        TranscriptInput in{opus_events(f, through_pipe), opus_facts(f), !through_pipe,
+                           through_pipe ? "-" : f,       false,         links};
         EXPECT_EQ(r.err, compose_transcript(in)) << (through_pipe ? "pipe" : "file");
         if (!through_pipe) {
             EXPECT_EQ(r.err.rfind("Total number of links: 3\n", 0), 0u);
@@ -98,7 +88,7 @@ TEST_F(Report, ThreeLinksWithDifferentChannelCounts) {
 TEST_F(Report, HoleGapAndUnknownInputRate) {
     RunResult r = run_shell(bin() + " " + shell_quote(rough) + " > " + shell_quote(dir + "/c.wav"));
     ASSERT_EQ(r.status, 0);
-    std::string ev = events(rough, false);
+    std::string ev = opus_events(rough, false);
     ASSERT_NE(ev.find("hole"), std::string::npos) << ev;
     ASSERT_NE(ev.find("gap"), std::string::npos) << ev;
     TranscriptInput in{ev, opus_facts(rough), true, rough, false, {}};
@@ -115,7 +105,7 @@ TEST_F(Report, ProgressLinePlacement) {
     std::string f = dir + "/blocks120.opus";
     make_opus(dir + "/raw120.opus", "ms=3240 frame=120");
     rewrite_ogg(dir + "/raw120.opus", f, "pre-skip:0 granule-gap:-1:-312");
-    std::string ev = events(f, false);
+    std::string ev = opus_events(f, false);
     std::string progress_offsets;
     for (size_t at = ev.find("progress"); at != std::string::npos;
          at = ev.find("progress", at + 1)) {
@@ -153,7 +143,7 @@ TEST_F(Report, LiveStreamWithStationHeaders) {
     };
     std::string f = dir + "/live.opus";
     make_opus(f, "ms=2500 pagems=100 tag=TITLE=Live");
-    std::string ev = events(f, true);
+    std::string ev = opus_events(f, true);
     TranscriptInput in{ev, opus_facts(f), false, "", false, {{{"TITLE=Live"}, -1}}};
     for (const StationCase &c : cases) {
         TestServer server(shell_quote(f) + " --live " + c.headers);
@@ -197,10 +187,12 @@ TEST_F(Report, HostileTextFromStreamAndServer) {
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
     RunResult r = run_shell(bin() + " " + url + " | cat; exit ${PIPESTATUS[0]}");
     ASSERT_EQ(r.status, 0) << r.err;
-    TranscriptInput in{
-        events(f, true), opus_facts(f),
-        false,           url,
-        false,           {{{"NOTE=?2J?txt???31m\xC3\xA9\xF0\x9F\x8E\xB5?]0;x?"}, -1}}};
+    TranscriptInput in{opus_events(f, true),
+                       opus_facts(f),
+                       false,
+                       url,
+                       false,
+                       {{{"NOTE=?2J?txt???31m\xC3\xA9\xF0\x9F\x8E\xB5?]0;x?"}, -1}}};
     in.facts["link0.vendor"] = "evil?8;;http://x? vendor????";
     EXPECT_EQ(r.err, "Station name: Bad?2J FM\nStation description: ?reversed\n"
                      "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
@@ -214,7 +206,7 @@ TEST_F(Report, SeekableHttpSourceDecodesLikeTheFile) {
     RunResult r = run_shell(bin() + " " + url + " > " + shell_quote(wav));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(same_bytes(read_file(wav), expected_header(105600) + reference_pcm(rich)));
-    TranscriptInput in{events(rich, false), opus_facts(rich), true, url, false, rich_links};
+    TranscriptInput in{opus_events(rich, false), opus_facts(rich), true, url, false, rich_links};
     EXPECT_EQ(r.err, "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
                          compose_transcript(in));
 }

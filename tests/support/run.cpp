@@ -96,6 +96,19 @@ void rewrite_ogg(const std::string &in, const std::string &out, const std::strin
     ASSERT_EQ(r.status, 0) << "ogg_rewrite " << ops << ": " << r.err;
 }
 
+std::string opus_events(const std::string &path, bool through_pipe) {
+    std::string cmd = shell_quote(opus_facts_bin()) + " events ";
+    cmd += through_pipe ? "- < <(cat " + shell_quote(path) + ")" : shell_quote(path);
+    return run_shell(cmd).out;
+}
+
+const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
+                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
+
+bool contains(const std::string &text, const std::string &part) {
+    return text.find(part) != std::string::npos;
+}
+
 std::map<std::string, std::string> opus_facts(const std::string &path) {
     RunResult r = run_shell(opus_facts_bin() + " facts " + shell_quote(path));
     EXPECT_EQ(r.status, 0) << r.err;

@@ -37,10 +37,18 @@ std::string ogg_rewrite_cmd();
 void make_opus(const std::string &path, const std::string &words);
 // Rewrites pages of in into out; aborts the test on failure.
 void rewrite_ogg(const std::string &in, const std::string &out, const std::string &ops);
+// The events libopusfile yields for a file read directly (seekable) or
+// through a pipe on standard input (not seekable): "opus_facts events".
+std::string opus_events(const std::string &path, bool through_pipe);
 // What libopusfile itself says about a file, as key=value pairs.
 std::map<std::string, std::string> opus_facts(const std::string &path);
 // The PCM bytes that op_read_stereo yields for a file, decoded directly.
 std::string reference_pcm(const std::string &path);
+
+// The two lines printed before decoding when neither side can seek.
+extern const char *const NEITHER_SEEKABLE;
+
+bool contains(const std::string &text, const std::string &part);
 
 // Little-endian 32-bit value at offset of bytes.
 uint32_t le32_at(const std::string &bytes, size_t offset);
