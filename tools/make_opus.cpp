@@ -7,8 +7,9 @@
 // Keys: ms (length), ch (channels, 1-8), rate (input rate recorded in the
 // header), bitrate (bit/s), signal (music, sine, noise, silence, extremes),
 // pagems (longest page), frame (10, 20, 40, 60 or 120 ms), seed, serial, tag=NAME=VALUE
-// (repeatable), pic=png|palette|url|bad (repeatable), pictag=NAME (the field name used for
-// pictures).
+// (repeatable), filltag=NAME=HH:COUNT (a tag whose value is COUNT bytes of hex HH, for texts
+// too long for a command line), pic=png|palette|url|bad (repeatable), pictag=NAME (the field
+// name used for pictures).
 #include <opus/opusenc.h>
 
 #include <cmath>
@@ -244,6 +245,15 @@ bool parse_word(LinkSpec &spec, const std::string &word) {
             return false;
         }
         spec.tags.emplace_back(value.substr(0, eq2), value.substr(eq2 + 1));
+    } else if (key == "filltag") {
+        size_t eq2 = value.find('=');
+        size_t colon = value.find(':', eq2 == std::string::npos ? 0 : eq2);
+        if (eq2 == std::string::npos || colon == std::string::npos) {
+            return false;
+        }
+        char byte = static_cast<char>(std::strtol(value.substr(eq2 + 1, 2).c_str(), nullptr, 16));
+        size_t count = std::strtoul(value.c_str() + colon + 1, nullptr, 10);
+        spec.tags.emplace_back(value.substr(0, eq2), std::string(count, byte));
     } else {
         return false;
     }
