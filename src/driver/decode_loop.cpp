@@ -1,5 +1,6 @@
 #include "driver/decode_session.h"
 #include "platform/interrupts.h"
+#include "platform/standard_streams.h"
 #include "report/stream_report.h"
 
 #include <cerrno>
@@ -15,7 +16,7 @@ void pcm_to_little_endian(const opus_int16 *pcm, int frames, unsigned char *out)
     }
 }
 
-void decode_loop(DecodeSession &session, const char *input_name) {
+void decode_loop(DecodeSession &session, const char *shown_name) {
     // Both buffers serve every block of the run.
     opus_int16 pcm[PCM_BUFFER_VALUES];
     unsigned char bytes[2 * PCM_BUFFER_VALUES];
@@ -34,7 +35,7 @@ void decode_loop(DecodeSession &session, const char *input_name) {
             continue;
         }
         if (samples < 0) {
-            fprintf(stderr, "\nError decoding '%s': %i\n", input_name, samples);
+            fprintf(stderr, "\nError decoding '%s': %i\n", shown_name, samples);
             if (session.source_is_ssl) {
                 fprintf(stderr, "Possible truncation attack?\n");
             }
@@ -61,10 +62,13 @@ void decode_loop(DecodeSession &session, const char *input_name) {
             return; // came while the link block or the progress line was written
         }
         pcm_to_little_endian(pcm, samples, bytes);
-        // Standard output is unbuffered: this is one write to the descriptor,
-        // and a block counts only once it has reached it.
-        if (fwrite(bytes, static_cast<size_t>(4) * samples, 1, stdout) == 0) {
-            if (interrupt_signal() != 0) {
+        // Straight to the descriptor: a block counts once it has reached it,
+        // and a part of it by its whole frames.
+        size_t put = 0;
+        int outcome = write_output(bytes, static_cast<size_t>(4) * samples, &put);
+        if (outcome != OUTPUT_WRITTEN) {
+            session.samples_written += static_cast<int64_t>(put / 4);
+            if (outcome == OUTPUT_INTERRUPTED) {
                 return; // a write into a full pipe, given up for the interrupt
             }
             fprintf(stderr, "\nError writing decoded audio data: %s\n", strerror(errno));

@@ -26,8 +26,9 @@ struct DecodeSession {
 
 // Reads every block of the open decoder and appends it to standard output.
 // Leaves exit_status 0 when the input ended and 1 when an error stopped it;
-// input_name is the command-line argument, used in the decoding error line.
-void decode_loop(DecodeSession &session, const char *input_name);
+// shown_name is the input name as messages show it, used in the decoding
+// error line.
+void decode_loop(DecodeSession &session, const char *shown_name);
 
 // Converts frames stereo frames of interleaved 16-bit values into
 // little-endian bytes, 4 per frame, whatever the host byte order.

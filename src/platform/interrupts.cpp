@@ -4,44 +4,74 @@ volatile sig_atomic_t interrupt_received = 0;
 
 #ifndef _WIN32
 
+#include <sys/time.h>
+
 namespace {
 
 const int INTERRUPT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int SIGNAL_COUNT = sizeof INTERRUPT_SIGNALS / sizeof INTERRUPT_SIGNALS[0];
+// Which of them have our handler; set before any handler is installed and
+// only read afterwards.
+bool caught[SIGNAL_COUNT] = {};
+// How often a blocking call is interrupted once the run has been asked to stop.
+constexpr long WAKE_INTERVAL_US = 20000;
+
+// The timer's signal only has to interrupt whatever call is blocked.
+void on_wake(int) {}
 
 void on_interrupt(int signal_number) {
-    if (interrupt_received == 0) {
-        interrupt_received = signal_number;
+    if (interrupt_received != 0) {
+        return;
     }
-    // From now on every one of them kills: a run that is slow to finish can
-    // still be stopped at once.
+    interrupt_received = signal_number;
     struct sigaction action {};
-    action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int other : INTERRUPT_SIGNALS) {
-        sigaction(other, &action, nullptr);
+    // From now on every signal we caught kills: a run that is slow to finish
+    // can still be stopped at once. Ignored ones stay ignored.
+    action.sa_handler = SIG_DFL;
+    for (int i = 0; i < SIGNAL_COUNT; i++) {
+        if (caught[i]) {
+            sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
+        }
     }
+    action.sa_handler = on_wake;
+    action.sa_flags = 0;
+    sigaction(SIGALRM, &action, nullptr);
+    struct itimerval wake {};
+    wake.it_value.tv_usec = WAKE_INTERVAL_US;
+    wake.it_interval.tv_usec = WAKE_INTERVAL_US;
+    setitimer(ITIMER_REAL, &wake, nullptr);
 }
 
 } // namespace
 
 void catch_interrupts() {
-    for (int signal_number : INTERRUPT_SIGNALS) {
-        struct sigaction old {};
-        if (sigaction(signal_number, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) {
-            continue;
-        }
-        struct sigaction action {};
-        action.sa_handler = on_interrupt;
-        sigemptyset(&action.sa_mask);
-        for (int other : INTERRUPT_SIGNALS) {
-            sigaddset(&action.sa_mask, other);
-        }
-        action.sa_flags = 0; // no SA_RESTART: a blocked read or write returns
-        sigaction(signal_number, &action, nullptr);
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    for (int other : INTERRUPT_SIGNALS) {
+        sigaddset(&action.sa_mask, other);
     }
+    action.sa_flags = 0; // no SA_RESTART: a blocked read or write returns
+    for (int i = 0; i < SIGNAL_COUNT; i++) {
+        struct sigaction old {};
+        caught[i] =
+            sigaction(INTERRUPT_SIGNALS[i], nullptr, &old) == 0 && old.sa_handler != SIG_IGN;
+    }
+    for (int i = 0; i < SIGNAL_COUNT; i++) {
+        if (caught[i]) {
+            sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
+        }
+    }
+    sigset_t wake_only;
+    sigemptyset(&wake_only);
+    sigaddset(&wake_only, SIGALRM);
+    sigprocmask(SIG_UNBLOCK, &wake_only, nullptr);
 }
 
 void end_by_signal(int signal_number) {
+    struct itimerval off {};
+    setitimer(ITIMER_REAL, &off, nullptr);
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);

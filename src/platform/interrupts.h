@@ -15,9 +15,13 @@ inline int interrupt_signal() {
 }
 
 // Installs the handlers. Blocking calls are not restarted, so a run stalled
-// on a read or a write comes back to the loop; the first signal puts every
-// handler back to its default action, so a second one ends the process at
-// once. A signal that was ignored when the program started stays ignored.
+// on a read or a write comes back to the loop. After the first signal a
+// short repeating timer interrupts every blocking call that follows, so a
+// read or write entered just after the check of the flag, or text waiting on
+// a full standard error, cannot hold the run either. The first signal also
+// puts the handlers it installed back to their default action, so a second
+// one ends the process at once. A signal that was ignored when the program
+// started stays ignored.
 void catch_interrupts();
 
 // Ends the process by signal_number with its default action. Returns only

@@ -1,7 +1,10 @@
 #include "platform/standard_streams.h"
 
-#ifndef _WIN32
+#include "platform/interrupts.h"
+
 #include <cerrno>
+
+#ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,8 +44,58 @@ bool stream_appends(FILE *stream) {
     return flags != -1 && (flags & O_APPEND) != 0;
 }
 
+int write_output(const void *bytes, size_t length, size_t *written) {
+    const char *next = static_cast<const char *>(bytes);
+    *written = 0;
+    while (*written < length) {
+        ssize_t put = write(STDOUT_FILENO, next + *written, length - *written);
+        if (put > 0) {
+            *written += static_cast<size_t>(put);
+        } else if (put == -1 && errno == EINTR) {
+            if (interrupt_signal() != 0) {
+                return OUTPUT_INTERRUPTED;
+            }
+        } else {
+            if (put == 0) {
+                errno = EIO;
+            }
+            return OUTPUT_FAILED;
+        }
+    }
+    return OUTPUT_WRITTEN;
+}
+
+bool seek_output(int64_t offset) {
+    return lseek(STDOUT_FILENO, static_cast<off_t>(offset), SEEK_SET) != -1;
+}
+
 #else
 #include <io.h>
+
+int write_output(const void *bytes, size_t length, size_t *written) {
+    const char *next = static_cast<const char *>(bytes);
+    *written = 0;
+    while (*written < length) {
+        size_t left = length - *written;
+        int put = _write(_fileno(stdout), next + *written,
+                         static_cast<unsigned>(left > 0x40000000 ? 0x40000000 : left));
+        if (put > 0) {
+            *written += static_cast<size_t>(put);
+        } else if (put == -1 && errno == EINTR && interrupt_signal() == 0) {
+            continue;
+        } else {
+            if (put == 0) {
+                errno = EIO;
+            }
+            return interrupt_signal() != 0 ? OUTPUT_INTERRUPTED : OUTPUT_FAILED;
+        }
+    }
+    return OUTPUT_WRITTEN;
+}
+
+bool seek_output(int64_t offset) {
+    return _lseeki64(_fileno(stdout), offset, SEEK_SET) != -1;
+}
 
 void protect_standard_streams() {}
 

@@ -20,3 +20,17 @@ int64_t descriptor_position(FILE *stream);
 
 // True when the stream is a terminal.
 bool stream_is_terminal(FILE *stream);
+
+// Outcomes of write_output.
+constexpr int OUTPUT_WRITTEN = 0;
+constexpr int OUTPUT_FAILED = -1;     // errno says why
+constexpr int OUTPUT_INTERRUPTED = 1; // given up because the run was asked to stop
+
+// Writes length bytes to standard output's descriptor, retrying short
+// writes; *written says how many reached it whatever the outcome. A write
+// blocked on a full pipe is given up when an interrupt arrives.
+int write_output(const void *bytes, size_t length, size_t *written);
+
+// Moves standard output's descriptor to offset bytes from its start; false
+// on failure, with errno set.
+bool seek_output(int64_t offset);

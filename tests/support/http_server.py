@@ -3,7 +3,7 @@
 
     http_server.py FILE [--live] [--tls CERT KEY] [--cut BYTES]
                    [--tail BYTES] [--stall BYTES] [--silent]
-                   [--header "Name: value"]...
+                   [--header "Name: value"]... [--fold] [--trickle SECONDS]
 
 It listens on 127.0.0.1 with a free port, prints "PORT PID" on one line and
 serves until it is terminated (or after 120 s, whichever comes first).
@@ -15,6 +15,9 @@ serves until it is terminated (or after 120 s, whichever comes first).
   --stall N  send the first N bytes of the body, then keep the connection
            open and send nothing more
   --silent   accept connections but never answer
+  --fold     answer with a folded header line (a continuation starting with a
+             blank) before the body
+  --trickle S  send the response head one byte every S seconds
 Without --live, Range requests are answered with 206 and Content-Range.
 """
 import argparse
@@ -38,6 +41,8 @@ def main():
     ap.add_argument("--stall", type=int)
     ap.add_argument("--silent", action="store_true")
     ap.add_argument("--header", action="append", default=[])
+    ap.add_argument("--fold", action="store_true")
+    ap.add_argument("--trickle", type=float)
     opts = ap.parse_args()
     with open(opts.file, "rb") as f:
         body = f.read()
@@ -54,6 +59,21 @@ def main():
         def do_GET(self):
             if opts.silent:
                 time.sleep(120)
+                return
+            if opts.fold or opts.trickle:
+                head = b"HTTP/1.0 200 OK\r\nContent-Type: audio/ogg\r\n"
+                if opts.fold:
+                    head += b"icy-name: a\r\n b\r\n"
+                head += b"\r\n"
+                try:
+                    if opts.trickle:
+                        for i in range(len(head)):
+                            self.wfile.write(head[i:i + 1])
+                            self.wfile.flush()
+                            time.sleep(opts.trickle)
+                    self.wfile.write(head + body)
+                except OSError:
+                    pass
                 return
             start, end = 0, len(body)
             ranged = None if opts.live else self.headers.get("Range")

@@ -1,0 +1,13 @@
+// A bound on opening a network URL: a server that never finishes its
+// response, or sends it a byte at a time, cannot hold the program forever.
+// The URL library may never return, so the bound ends the process itself.
+#pragma once
+
+#include <string>
+
+// After seconds, writes message to standard error and ends the process with
+// status 1, unless disarm_open_deadline was called first. message must stay
+// alive until then. One deadline at a time; not available on Windows, where
+// it does nothing.
+void arm_open_deadline(const std::string &message, unsigned seconds);
+void disarm_open_deadline();
