@@ -13,8 +13,8 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <string>
 #ifndef _WIN32
 #include <unistd.h>
 #else
@@ -66,24 +66,31 @@ OggOpusFile *open_local_file(const char *name, DescriptorInput *input, int *erro
 
 // Through the URL library, with its station facts; null when that gives no
 // decoder. *reported is set when the failure has been reported here.
-OggOpusFile *open_url(const char *name, const std::string &shown_name, int *source_is_ssl,
-                      int *error, bool *reported) {
+OggOpusFile *open_url(const char *name, const char *shown_name, int *source_is_ssl, int *error,
+                      bool *reported) {
     UrlLibrary library;
     const char *why = "";
     if (!load_url_library(&library, &why)) {
         if (is_network_url(name) || url_scheme_is(name, "file")) {
-            fprintf(stderr, "Failed to open file '%s': cannot load the URL library: %s\n",
-                    shown_name.c_str(), filter_untrusted(why).c_str());
+            fprintf(stderr, "Failed to open file '%s': cannot load the URL library: ", shown_name);
+            print_untrusted(stderr, why);
+            fputc('\n', stderr);
             *reported = true;
         }
         return nullptr;
     }
     // A server that never finishes its response must not hold the run.
     bool bounded = is_network_url(name);
-    std::string timed_out = "Failed to open file '" + shown_name + "': timed out after " +
-                            std::to_string(URL_OPEN_BOUND_SECONDS) + " s\n";
+    char timed_out[4096];
+    int length =
+        snprintf(timed_out, sizeof timed_out, "Failed to open file '%s': timed out after %u s\n",
+                 shown_name, URL_OPEN_BOUND_SECONDS);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof timed_out) {
+        length = snprintf(timed_out, sizeof timed_out,
+                          "Failed to open file: timed out after %u s\n", URL_OPEN_BOUND_SECONDS);
+    }
     if (bounded) {
-        arm_open_deadline(timed_out, URL_OPEN_BOUND_SECONDS);
+        arm_open_deadline(timed_out, static_cast<size_t>(length), URL_OPEN_BOUND_SECONDS);
     }
     OpusServerInfo info;
     OggOpusFile *decoder = library.open_url(name, error, OP_GET_SERVER_INFO(&info), nullptr);
@@ -100,9 +107,8 @@ OggOpusFile *open_url(const char *name, const std::string &shown_name, int *sour
 
 // A name that can be a URL is tried as one first; a local file when that
 // gives nothing. Other names are local files from the start.
-OggOpusFile *open_named_input(const char *name, const std::string &shown_name,
-                              DescriptorInput *input, int *source_is_ssl, int *error,
-                              bool *reported) {
+OggOpusFile *open_named_input(const char *name, const char *shown_name, DescriptorInput *input,
+                              int *source_is_ssl, int *error, bool *reported) {
     if (url_scheme_length(name) != 0) {
         OggOpusFile *decoder = open_url(name, shown_name, source_is_ssl, error, reported);
         if (decoder != nullptr || *reported) {
@@ -176,28 +182,8 @@ void finish_run(DecodeSession &session, WavHeader &header, int64_t header_offset
     }
 }
 
-} // namespace
-
-int opus2wav_main(int argc, char **argv) {
-    setup_utf8_arguments(&argc, &argv);
-    protect_standard_streams();
-    if (argc != 2) {
-        const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "opus2wav";
-        fprintf(stderr, "Usage: %s <file.opus>\n", program);
-        return 1;
-    }
-    const char *input_name = argv[1];
-    // Binary data on a terminal is unreadable and may hold escape sequences;
-    // refuse before anything is opened or read.
-    if (stream_is_terminal(stdout)) {
-        fprintf(stderr, "Not writing WAV data to a terminal: redirect standard output to a file "
-                        "or a pipe.\n");
-        return 1;
-    }
-
-    // Messages show the name filtered, its password hidden; it is opened
-    // as given.
-    std::string shown_name = shown_input_name(input_name);
+// The run from the open to the exit status.
+int decode_input(const char *input_name, const char *shown_name) {
     DecodeSession session;
     DescriptorInput input;
     int error = 0;
@@ -210,7 +196,7 @@ int opus2wav_main(int argc, char **argv) {
     }
     if (session.decoder == nullptr) {
         if (!reported) {
-            fprintf(stderr, "Failed to open file '%s': %i\n", shown_name.c_str(), error);
+            fprintf(stderr, "Failed to open file '%s': %i\n", shown_name, error);
         }
         return 1;
     }
@@ -246,7 +232,7 @@ int opus2wav_main(int argc, char **argv) {
         return 1;
     }
     if (outcome == OUTPUT_WRITTEN) {
-        decode_loop(session, shown_name.c_str());
+        decode_loop(session, shown_name);
     }
     finish_run(session, header, header_offset);
     op_free(session.decoder);
@@ -254,4 +240,31 @@ int opus2wav_main(int argc, char **argv) {
         end_by_signal(interrupt_signal());
     }
     return session.exit_status;
+}
+
+} // namespace
+
+int opus2wav_main(int argc, char **argv) {
+    setup_utf8_arguments(&argc, &argv);
+    protect_standard_streams();
+    if (argc != 2) {
+        const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "opus2wav";
+        fprintf(stderr, "Usage: %s <file.opus>\n", program);
+        return 1;
+    }
+    const char *input_name = argv[1];
+    // Binary data on a terminal is unreadable and may hold escape sequences;
+    // refuse before anything is opened or read.
+    if (stream_is_terminal(stdout)) {
+        fprintf(stderr, "Not writing WAV data to a terminal: redirect standard output to a file "
+                        "or a pipe.\n");
+        return 1;
+    }
+
+    // Messages show the name filtered, its password hidden; it is opened
+    // as given.
+    char *shown_name = shown_input_name(input_name);
+    int status = decode_input(input_name, shown_name != nullptr ? shown_name : "?");
+    free(shown_name);
+    return status;
 }

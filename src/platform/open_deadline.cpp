@@ -36,9 +36,9 @@ void on_deadline(int) {
 
 } // namespace
 
-void arm_open_deadline(const std::string &message, unsigned seconds) {
-    deadline_message = message.data();
-    deadline_length = message.size();
+void arm_open_deadline(const char *message, size_t length, unsigned seconds) {
+    deadline_message = message;
+    deadline_length = length;
     struct sigaction action {};
     action.sa_handler = on_deadline;
     action.sa_flags = SA_NODEFER;
@@ -61,7 +61,7 @@ void disarm_open_deadline() {
 
 #else
 
-void arm_open_deadline(const std::string &, unsigned) {}
+void arm_open_deadline(const char *, size_t, unsigned) {}
 void disarm_open_deadline() {}
 
 #endif

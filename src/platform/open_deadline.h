@@ -3,11 +3,11 @@
 // The URL library may never return, so the bound ends the process itself.
 #pragma once
 
-#include <string>
+#include <cstddef>
 
 // After seconds, writes message to standard error and ends the process with
 // status 1, unless disarm_open_deadline was called first. message must stay
 // alive until then. One deadline at a time; not available on Windows, where
 // it does nothing.
-void arm_open_deadline(const std::string &message, unsigned seconds);
+void arm_open_deadline(const char *message, size_t length, unsigned seconds);
 void disarm_open_deadline();

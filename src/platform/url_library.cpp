@@ -41,7 +41,8 @@ bool load_url_library(UrlLibrary *library, const char **why) {
     if (handle == nullptr) {
         handle = dlopen(URL_LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
         if (handle == nullptr) {
-            *why = dlerror();
+            const char *error = dlerror();
+            *why = error != nullptr ? error : "unknown error";
             return false;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "report/untrusted_text.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -48,28 +49,44 @@ bool is_network_url(const char *name) {
     return url_scheme_is(name, "http") || url_scheme_is(name, "https");
 }
 
-std::string mask_url_password(const char *name) {
-    std::string text = name;
+void mask_url_password(const char *name, char *out) {
+    size_t length = strlen(name);
+    memcpy(out, name, length + 1);
     size_t scheme = url_scheme_length(name);
-    if (scheme == 0 || text.compare(scheme, 3, "://") != 0) {
-        return text;
+    if (scheme == 0 || strncmp(name + scheme, "://", 3) != 0) {
+        return;
     }
-    size_t userinfo = scheme + 3;
-    size_t authority_end = text.find_first_of("/?#", userinfo);
-    if (authority_end == std::string::npos) {
-        authority_end = text.size();
+    const char *userinfo = name + scheme + 3;
+    size_t authority = strcspn(userinfo, "/?#");
+    const char *at = nullptr;
+    for (size_t i = 0; i < authority; i++) {
+        if (userinfo[i] == '@') {
+            at = userinfo + i;
+        }
     }
-    size_t at = text.rfind('@', authority_end == 0 ? 0 : authority_end - 1);
-    if (at == std::string::npos || at < userinfo) {
-        return text;
+    if (at == nullptr) {
+        return;
     }
-    size_t colon = text.find(':', userinfo);
-    if (colon == std::string::npos || colon >= at || colon + 1 == at) {
-        return text;
+    const char *colon = static_cast<const char *>(memchr(userinfo, ':', at - userinfo));
+    if (colon == nullptr || colon + 1 == at) {
+        return;
     }
-    return text.replace(colon + 1, at - colon - 1, "***");
+    size_t keep = static_cast<size_t>(colon + 1 - name);
+    memcpy(out + keep, "***", 3);
+    memcpy(out + keep + 3, at, length - static_cast<size_t>(at - name) + 1);
 }
 
-std::string shown_input_name(const char *name) {
-    return filter_untrusted(mask_url_password(name).c_str());
+char *shown_input_name(const char *name) {
+    size_t size = strlen(name) + 3;
+    char *masked = static_cast<char *>(malloc(size));
+    char *shown = static_cast<char *>(malloc(size));
+    if (masked == nullptr || shown == nullptr) {
+        free(masked);
+        free(shown);
+        return nullptr;
+    }
+    mask_url_password(name, masked);
+    filter_untrusted(masked, shown);
+    free(masked);
+    return shown;
 }

@@ -63,7 +63,7 @@ bool steers_terminal(const unsigned char *text, size_t length) {
 // a standard error that nobody reads must not hold up the end of the run.
 struct TextSink {
     FILE *stream = nullptr;
-    std::string *text = nullptr;
+    char *text = nullptr; // filled from the start, NUL-terminated at the end
     char buffer[4096];
     size_t used = 0;
     bool dropped = false;
@@ -79,7 +79,8 @@ void sink_flush(TextSink &sink) {
 
 void sink_put(TextSink &sink, const char *piece, size_t length) {
     if (sink.text != nullptr) {
-        sink.text->append(piece, length);
+        memcpy(sink.text + sink.used, piece, length);
+        sink.used += length;
         return;
     }
     if (length > sizeof sink.buffer - sink.used) {
@@ -128,10 +129,9 @@ void print_untrusted(FILE *stream, const char *text, size_t max_bytes) {
     sink_flush(sink);
 }
 
-std::string filter_untrusted(const char *text) {
-    std::string shown;
+void filter_untrusted(const char *text, char *out) {
     TextSink sink;
-    sink.text = &shown;
+    sink.text = out;
     filter_into(sink, text, SIZE_MAX);
-    return shown;
+    out[sink.used] = '\0';
 }

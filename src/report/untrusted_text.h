@@ -10,11 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
 // Writes text to stream in large pieces, whatever it holds. At most max_bytes
 // bytes are read; the text ends earlier at its NUL.
 void print_untrusted(FILE *stream, const char *text, size_t max_bytes = SIZE_MAX);
 
-// The same filter, into a string.
-std::string filter_untrusted(const char *text);
+// The same filter, into out, which holds at least strlen(text) + 1 bytes (the
+// shown text is never longer than the text).
+void filter_untrusted(const char *text, char *out);

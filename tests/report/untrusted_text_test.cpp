@@ -24,6 +24,9 @@ class UntrustedText : public testing::TestWithParam<TextCase> {};
 TEST_P(UntrustedText, ShownSafely) {
     const TextCase &c = GetParam();
     EXPECT_EQ(capture_stream([&](FILE *f) { print_untrusted(f, c.in.c_str()); }), c.shown);
+    std::string filtered(c.in.size() + 1, 'X');
+    filter_untrusted(c.in.c_str(), &filtered[0]);
+    EXPECT_EQ(filtered.c_str(), c.shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -65,6 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "??A???B"},
         TextCase{"truncated_at_end", "ok\xE6\x97", "ok??"},
         TextCase{"lone_continuation", "\x80\xBF", "??"},
+        // Longer than the output buffer, in both orders of plain and replaced.
+        TextCase{"long_controls_then_plain", std::string(5000, '\x01') + std::string(9000, 'a'),
+                 std::string(5000, '?') + std::string(9000, 'a')},
+        TextCase{"long_plain_then_controls", std::string(4000, 'b') + std::string(6000, '\x7f'),
+                 std::string(4000, 'b') + std::string(6000, '?')},
         TextCase{"all_mixed",
                  "T=\x1b\xC2\x9B\xE2\x80\xAE\xFF\xC3\xA9\xE2\x80\xA8"
                  "end",
