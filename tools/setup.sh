@@ -10,10 +10,12 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev python3 openssl)
 # The test run also cross-compiles the Windows start-up step and runs it under
 # Wine, fuzzes with clang's libFuzzer, checks the manual page, and decodes from
-# real servers on loopback (Icecast fed by ezstream, nginx).
+# real servers on loopback (Icecast fed by ezstream, nginx), and runs the
+# README's recipes (GNU parallel, across "machines" through a loopback sshd).
 if [ "$mode" = test ]; then
     packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base
-        icecast2 ezstream nginx-light dpkg-dev file lintian mandoc)
+        icecast2 ezstream nginx-light dpkg-dev file lintian mandoc
+        parallel rsync openssh-client openssh-server)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     apt-get update -qq
@@ -52,22 +54,35 @@ test)
 
     echo "== install into a temporary prefix"
     prefix=$(mktemp -d)
-    cmake --install build --prefix "$prefix" >/dev/null
+    cmake --install build --prefix "$prefix" --strip >/dev/null
     test -f "$prefix/share/man/man1/opus2wav.1.gz"
-    test -f "$prefix/share/doc/opus2wav/copyright"
+    for doc in copyright changelog.gz README.md.gz NEWS.md.gz; do
+        test -f "$prefix/share/doc/opus2wav/$doc"
+    done
     build/tools/make_opus "$prefix/check.opus" ms=500 -- ms=300 ch=1
     "$prefix/bin/opus2wav" "$prefix/check.opus" > "$prefix/installed.wav" 2>/dev/null
     build/opus2wav "$prefix/check.opus" > "$prefix/built.wav" 2>/dev/null
     cmp "$prefix/installed.wav" "$prefix/built.wav"
 
-    echo "== Debian package: build, lintian, install, run, remove"
-    # Its own build folder, configured as a packager would: no tests.
-    cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-        -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-    cmake --build build-deb -j"$jobs" >/dev/null
-    (cd build-deb && rm -f ./*.deb && cpack -G DEB >/dev/null)
+    echo "== Debian package: build twice, lintian, install, run, remove"
+    # Its own build folders, configured as a packager would: no tests. Two
+    # builds with the same SOURCE_DATE_EPOCH must give the same package.
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+    else
+        SOURCE_DATE_EPOCH=$(stat -c %Y NEWS.md)
+    fi
+    export SOURCE_DATE_EPOCH
+    for dir in build-deb build-deb-again; do
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+            -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+        cmake --build "$dir" -j"$jobs" >/dev/null
+        (cd "$dir" && rm -f ./*.deb && cpack -G DEB >/dev/null)
+    done
     deb=$(ls build-deb/opus2wav_*.deb)
-    echo "$deb"
+    cmp "$deb" build-deb-again/opus2wav_*.deb
+    unset SOURCE_DATE_EPOCH
+    echo "$deb (reproducible: a second build is identical)"
     dpkg-deb --field "$deb"
     lintian --fail-on error,warning --allow-root "$deb"
     echo "lintian: no errors, no warnings"
@@ -75,6 +90,7 @@ test)
     /usr/bin/opus2wav "$prefix/check.opus" > "$prefix/packaged.wav" 2>/dev/null
     cmp "$prefix/packaged.wav" "$prefix/built.wav"
     test -f /usr/share/man/man1/opus2wav.1.gz
+    zcat /usr/share/doc/opus2wav/NEWS.md.gz | head -n 1 | grep -q '^# opus2wav news'
     dpkg -r opus2wav >/dev/null
     test ! -e /usr/bin/opus2wav
     rm -rf "$prefix"

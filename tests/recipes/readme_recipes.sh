@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# Runs the README's recipes as they are written there: the batch conversions
+# (xargs, GNU parallel, GNU parallel across machines through an sshd started
+# here on loopback with a throw-away key) over generated files with blanks in
+# their names and one damaged file, and in an empty folder; the timed and the
+# background recording of a stream from the project's test server.
+#
+#   readme_recipes.sh README BIN_DIR MAKE_OPUS HTTP_SERVER
+#
+# BIN_DIR holds the opus2wav under test. Exits 77 (skipped) when GNU parallel,
+# rsync or sshd is missing.
+set -euo pipefail
+readme=$1
+bin_dir=$2
+make_opus=$3
+http_server=$4
+
+for tool in parallel rsync ssh ssh-keygen /usr/sbin/sshd; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "skipped: $tool is not installed"
+        exit 77
+    fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    if [ -s "$work/sshd.pid" ]; then kill "$(cat "$work/sshd.pid")" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir "$work/bin"
+ln -s "$bin_dir/opus2wav" "$work/bin/opus2wav"
+export PATH="$work/bin:$PATH"
+failures=0
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+
+# The shell text of the block marked <!-- recipe: NAME --> in the README.
+recipe() {
+    local text
+    text=$(awk -v marker="<!-- recipe: $1 -->" '
+        $0 == marker { found = 1; next }
+        found == 1 && /^```/ { found = 2; next }
+        found == 2 && /^```/ { exit }
+        found == 2 { print }' "$readme")
+    if [ -z "$text" ]; then
+        echo "FAIL the README has no recipe named $1" >&2
+        exit 1
+    fi
+    printf '%s\n' "$text"
+}
+
+# Three good inputs, two with blanks in their names, and one cut off inside
+# its first page.
+fixture() {
+    mkdir -p "$1"
+    "$make_opus" "$1/note 1.opus" ms=700 >/dev/null
+    "$make_opus" "$1/note 10.opus" ms=900 ch=1 >/dev/null
+    "$make_opus" "$1/plain.opus" ms=500 >/dev/null
+    head -c 30 "$1/plain.opus" >"$1/damaged.opus"
+}
+
+# Header sizes that match the file: RIFF = size - 8, data = size - 44.
+true_header() {
+    local size riff data
+    size=$(stat -c %s "$1")
+    riff=$(od -An -tu4 -j4 -N4 "$1" | tr -d ' ')
+    data=$(od -An -tu4 -j40 -N4 "$1" | tr -d ' ')
+    [ "$size" -gt 44 ] && [ "$riff" -eq $((size - 8)) ] && [ "$data" -eq $((size - 44)) ]
+}
+
+check_batch() {
+    local name=$1 expected=$2 dir="$work/$1" status=0 before=$failures
+    local script
+    script=$(recipe "$name")
+    fixture "$dir"
+    (cd "$dir" && bash -c "$script") >"$work/$name.out" 2>"$work/$name.err" || status=$?
+    [ "$status" -eq "$expected" ] || fail "$name: status $status, expected $expected"
+    for base in "note 1" "note 10" plain; do
+        opus2wav "$dir/$base.opus" >"$work/expected.wav" 2>/dev/null
+        cmp -s "$dir/$base.wav" "$work/expected.wav" || fail "$name: $base.wav differs or is missing"
+    done
+    [ ! -e "$dir/damaged.wav" ] || fail "$name: the failed output was left behind"
+    if ls "$dir" | grep '\.log$' | grep -qv '^convert\.log$'; then
+        fail "$name: a log was left behind: $(ls "$dir")"
+    fi
+    grep -qF "Failed to open file './damaged.opus': -132" "$work/$name.err" ||
+        fail "$name: the failure is not shown: $(cat "$work/$name.err")"
+
+    # An empty folder: nothing is run and nothing is made but the job log.
+    mkdir "$dir-empty"
+    status=0
+    (cd "$dir-empty" && bash -c "$script") >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 0 ] || fail "$name: status $status in an empty folder"
+    [ -z "$(ls -A "$dir-empty" | grep -v '^convert.log$')" ] ||
+        fail "$name: made $(ls -A "$dir-empty") in an empty folder"
+    [ "$failures" -ne "$before" ] || echo "ok   $name"
+}
+
+check_batch batch-xargs 123
+check_batch batch-parallel 1
+
+# Two "machines", host1 and host2, both this one through an sshd on a free
+# loopback port; the remote shell finds the opus2wav under test first.
+ssh-keygen -q -t ed25519 -N '' -f "$work/host_key"
+ssh-keygen -q -t ed25519 -N '' -f "$work/user_key"
+cp "$work/user_key.pub" "$work/authorized_keys"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat >"$work/sshd_config" <<CONFIG
+Port $port
+ListenAddress 127.0.0.1
+HostKey $work/host_key
+AuthorizedKeysFile $work/authorized_keys
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+UsePAM no
+PermitRootLogin prohibit-password
+StrictModes no
+PidFile $work/sshd.pid
+SetEnv PATH=$work/bin:/usr/local/bin:/usr/bin:/bin
+CONFIG
+cat >"$work/ssh_config" <<CONFIG
+Host host1 host2
+  HostName 127.0.0.1
+  Port $port
+  User $(id -un)
+  IdentityFile $work/user_key
+  IdentitiesOnly yes
+  StrictHostKeyChecking no
+  UserKnownHostsFile /dev/null
+  LogLevel ERROR
+  BatchMode yes
+CONFIG
+if [ "$(id -u)" -eq 0 ]; then mkdir -p /run/sshd; fi
+/usr/sbin/sshd -f "$work/sshd_config" -E "$work/sshd.log"
+for _ in $(seq 1 50); do
+    ssh -F "$work/ssh_config" host1 true 2>/dev/null && break
+    sleep 0.1
+done
+export PARALLEL_SSH="ssh -F $work/ssh_config"
+check_batch batch-remote 1
+grep -q "host1\|host2" "$work/batch-remote/convert.log" || fail "batch-remote: no job ran remotely"
+
+# Recording: a live stream that stalls after its first pages, as a station
+# that keeps the connection open does.
+"$make_opus" "$work/live.opus" ms=10000 pagems=100 >/dev/null
+python3 "$http_server" "$work/live.opus" --live --stall 40000 >"$work/server" &
+pids+=($!)
+for _ in $(seq 1 50); do [ -s "$work/server" ] && break; sleep 0.1; done
+url="http://127.0.0.1:$(cut -d' ' -f1 "$work/server")/live.opus"
+
+mkdir "$work/record"
+before=$failures
+script=$(recipe record-timeout)
+script=${script//https:\/\/radio.example\/live.opus/$url}
+script=${script//timeout 1h/timeout 2}
+status=0
+(cd "$work/record" && bash -c "$script") 2>/dev/null || status=$?
+[ "$status" -eq 124 ] || fail "record-timeout: status $status, expected 124"
+true_header "$work/record/show.wav" || fail "record-timeout: the header is not true"
+[ "$failures" -ne "$before" ] || echo "ok   record-timeout"
+
+before=$failures
+script=$(recipe background-capture)
+script=${script//https:\/\/radio.example\/live.opus/$url}
+script=${script//sleep 600/sleep 2}
+status=0
+(cd "$work/record" && bash -c "$script") || status=$?
+[ "$status" -eq 143 ] || fail "background-capture: status $status, expected 143"
+true_header "$work/record/capture.wav" || fail "background-capture: the header is not true"
+grep -q "Interrupted: played" "$work/record/capture.log" || fail "background-capture: no summary"
+[ "$failures" -ne "$before" ] || echo "ok   background-capture"
+
+[ "$failures" -eq 0 ]
