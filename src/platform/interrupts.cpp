@@ -16,6 +16,25 @@ bool caught[SIGNAL_COUNT] = {};
 // How often a blocking call is interrupted once the run has been asked to stop.
 constexpr long WAKE_INTERVAL_US = 20000;
 
+} // namespace
+
+void set_signal_handler(int signal_number, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    action.sa_flags = flags;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+}
+
+void unblock_signal(int signal_number) {
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+}
+
+namespace {
+
 // The timer's signal only has to interrupt whatever call is blocked.
 void on_wake(int) {}
 
@@ -24,19 +43,14 @@ void on_interrupt(int signal_number) {
         return;
     }
     interrupt_received = signal_number;
-    struct sigaction action {};
-    sigemptyset(&action.sa_mask);
     // From now on every signal we caught kills: a run that is slow to finish
     // can still be stopped at once. Ignored ones stay ignored.
-    action.sa_handler = SIG_DFL;
     for (int i = 0; i < SIGNAL_COUNT; i++) {
         if (caught[i]) {
-            sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
+            set_signal_handler(INTERRUPT_SIGNALS[i], SIG_DFL);
         }
     }
-    action.sa_handler = on_wake;
-    action.sa_flags = 0;
-    sigaction(SIGALRM, &action, nullptr);
+    set_signal_handler(SIGALRM, on_wake);
     struct itimerval wake {};
     wake.it_value.tv_usec = WAKE_INTERVAL_US;
     wake.it_interval.tv_usec = WAKE_INTERVAL_US;
@@ -63,23 +77,14 @@ void catch_interrupts() {
             sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
         }
     }
-    sigset_t wake_only;
-    sigemptyset(&wake_only);
-    sigaddset(&wake_only, SIGALRM);
-    sigprocmask(SIG_UNBLOCK, &wake_only, nullptr);
+    unblock_signal(SIGALRM);
 }
 
 void end_by_signal(int signal_number) {
     struct itimerval off {};
     setitimer(ITIMER_REAL, &off, nullptr);
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal_number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    set_signal_handler(signal_number, SIG_DFL);
+    unblock_signal(signal_number);
     raise(signal_number);
 }
 

@@ -27,3 +27,11 @@ void catch_interrupts();
 // Ends the process by signal_number with its default action. Returns only
 // where the platform cannot do that.
 void end_by_signal(int signal_number);
+
+#ifndef _WIN32
+// Small POSIX helpers shared with the bound on opening a URL; both are
+// async-signal-safe. flags as for sigaction: 0 means blocking calls are not
+// restarted.
+void set_signal_handler(int signal_number, void (*handler)(int), int flags = 0);
+void unblock_signal(int signal_number);
+#endif

@@ -1,5 +1,7 @@
 #include "platform/open_deadline.h"
 
+#include "platform/interrupts.h"
+
 #ifndef _WIN32
 
 #include <cerrno>
@@ -39,24 +41,14 @@ void on_deadline(int) {
 void arm_open_deadline(const char *message, size_t length, unsigned seconds) {
     deadline_message = message;
     deadline_length = length;
-    struct sigaction action {};
-    action.sa_handler = on_deadline;
-    action.sa_flags = SA_NODEFER;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGALRM, &action, nullptr);
-    sigset_t alarm_only;
-    sigemptyset(&alarm_only);
-    sigaddset(&alarm_only, SIGALRM);
-    sigprocmask(SIG_UNBLOCK, &alarm_only, nullptr);
+    set_signal_handler(SIGALRM, on_deadline, SA_NODEFER);
+    unblock_signal(SIGALRM);
     alarm(seconds);
 }
 
 void disarm_open_deadline() {
     alarm(0);
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGALRM, &action, nullptr);
+    set_signal_handler(SIGALRM, SIG_DFL);
 }
 
 #else

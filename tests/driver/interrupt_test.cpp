@@ -188,6 +188,31 @@ TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
     }
 }
 
+// A pipe that is full before the program starts: the run is blocked writing
+// its first header when the signal comes, and still ends as an interrupted
+// run with no frames.
+TEST_F(Interrupt, BlockedWritingTheFirstHeader) {
+    std::string fifo = dir + "/prefilled.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    int filler = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_GE(filler, 0);
+    std::string block(4096, 'x');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    Spawned p = spawn_program({opus2wav_bin(), ten}, "", fifo);
+    ASSERT_TRUE(wait_until([&] {
+        return contains(read_file("/proc/" + std::to_string(p.pid) + "/wchan"), "pipe_write");
+    }));
+    kill(p.pid, SIGTERM);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err, 3000), 128 + SIGTERM) << err;
+    EXPECT_TRUE(contains(err, "\nInterrupted: played 0.000s (0 samples @ 48 kHz).\n")) << err;
+    close(filler);
+    close(reader);
+}
+
 // Under nohup SIGHUP stays ignored after a SIGTERM has been caught, also while
 // the run is held up by a standard error that nobody reads.
 TEST_F(Interrupt, IgnoredSignalStaysIgnoredAfterAnInterrupt) {
