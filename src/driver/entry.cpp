@@ -79,23 +79,23 @@ OggOpusFile *open_url(const char *name, const char *shown_name, int *source_is_s
         }
         return nullptr;
     }
-    // A server that never finishes its response must not hold the run.
-    bool bounded = is_network_url(name);
-    char timed_out[4096];
-    int length =
-        snprintf(timed_out, sizeof timed_out, "Failed to open file '%s': timed out after %u s\n",
-                 shown_name, URL_OPEN_BOUND_SECONDS);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof timed_out) {
-        length = snprintf(timed_out, sizeof timed_out,
-                          "Failed to open file: timed out after %u s\n", URL_OPEN_BOUND_SECONDS);
-    }
-    if (bounded) {
-        arm_open_deadline(timed_out, static_cast<size_t>(length), URL_OPEN_BOUND_SECONDS);
+    // A server that never finishes its response must not hold the run. The
+    // line is made before the clock starts: the handler only writes it.
+    char *timed_out = nullptr;
+    if (is_network_url(name)) {
+        const char *format = "Failed to open file '%s': timed out after %u s\n";
+        size_t size = strlen(format) + strlen(shown_name) + 16;
+        timed_out = static_cast<char *>(malloc(size));
+        if (timed_out != nullptr) {
+            int length = snprintf(timed_out, size, format, shown_name, URL_OPEN_BOUND_SECONDS);
+            arm_open_deadline(timed_out, static_cast<size_t>(length), URL_OPEN_BOUND_SECONDS);
+        }
     }
     OpusServerInfo info;
     OggOpusFile *decoder = library.open_url(name, error, OP_GET_SERVER_INFO(&info), nullptr);
-    if (bounded) {
+    if (timed_out != nullptr) {
         disarm_open_deadline();
+        free(timed_out);
     }
     if (decoder != nullptr) {
         report_server_info(&info);

@@ -44,26 +44,15 @@ bool stream_appends(FILE *stream) {
     return flags != -1 && (flags & O_APPEND) != 0;
 }
 
-int write_output(const void *bytes, size_t length, size_t *written) {
-    const char *next = static_cast<const char *>(bytes);
-    *written = 0;
-    while (*written < length) {
-        ssize_t put = write(STDOUT_FILENO, next + *written, length - *written);
-        if (put > 0) {
-            *written += static_cast<size_t>(put);
-        } else if (put == -1 && errno == EINTR) {
-            if (interrupt_signal() != 0) {
-                return OUTPUT_INTERRUPTED;
-            }
-        } else {
-            if (put == 0) {
-                errno = EIO;
-            }
-            return OUTPUT_FAILED;
-        }
-    }
-    return OUTPUT_WRITTEN;
+namespace {
+
+// One write of at most length bytes to standard output's descriptor: what it
+// took, or -1 with errno set. write_output below retries it.
+long write_some(const char *bytes, size_t length) {
+    return static_cast<long>(write(STDOUT_FILENO, bytes, length));
 }
+
+} // namespace
 
 bool seek_output(int64_t offset) {
     return lseek(STDOUT_FILENO, static_cast<off_t>(offset), SEEK_SET) != -1;
@@ -72,26 +61,14 @@ bool seek_output(int64_t offset) {
 #else
 #include <io.h>
 
-int write_output(const void *bytes, size_t length, size_t *written) {
-    const char *next = static_cast<const char *>(bytes);
-    *written = 0;
-    while (*written < length) {
-        size_t left = length - *written;
-        int put = _write(_fileno(stdout), next + *written,
-                         static_cast<unsigned>(left > 0x40000000 ? 0x40000000 : left));
-        if (put > 0) {
-            *written += static_cast<size_t>(put);
-        } else if (put == -1 && errno == EINTR && interrupt_signal() == 0) {
-            continue;
-        } else {
-            if (put == 0) {
-                errno = EIO;
-            }
-            return interrupt_signal() != 0 ? OUTPUT_INTERRUPTED : OUTPUT_FAILED;
-        }
-    }
-    return OUTPUT_WRITTEN;
+namespace {
+
+long write_some(const char *bytes, size_t length) {
+    return _write(_fileno(stdout), bytes,
+                  static_cast<unsigned>(length > 0x40000000 ? 0x40000000 : length));
 }
+
+} // namespace
 
 bool seek_output(int64_t offset) {
     return _lseeki64(_fileno(stdout), offset, SEEK_SET) != -1;
@@ -112,3 +89,24 @@ bool stream_appends(FILE *) {
 }
 
 #endif
+
+int write_output(const void *bytes, size_t length, size_t *written) {
+    const char *next = static_cast<const char *>(bytes);
+    *written = 0;
+    while (*written < length) {
+        long put = write_some(next + *written, length - *written);
+        if (put > 0) {
+            *written += static_cast<size_t>(put);
+        } else if (put == -1 && errno == EINTR) {
+            if (interrupt_signal() != 0) {
+                return OUTPUT_INTERRUPTED;
+            }
+        } else {
+            if (put == 0) {
+                errno = EIO;
+            }
+            return OUTPUT_FAILED;
+        }
+    }
+    return OUTPUT_WRITTEN;
+}
