@@ -1,53 +1,10 @@
 #include "report/input_name.h"
 
+#include "platform/url_scheme.h"
 #include "report/untrusted_text.h"
 
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-
-bool is_letter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool same_scheme(const char *name, size_t length, const char *scheme) {
-    if (strlen(scheme) != length) {
-        return false;
-    }
-    for (size_t i = 0; i < length; i++) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != scheme[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
-size_t url_scheme_length(const char *name) {
-    if (!is_letter(name[0])) {
-        return 0;
-    }
-    size_t at = 1;
-    while (is_letter(name[at]) || (name[at] >= '0' && name[at] <= '9') || name[at] == '+' ||
-           name[at] == '-' || name[at] == '.') {
-        at++;
-    }
-    return name[at] == ':' ? at : 0;
-}
-
-bool url_scheme_is(const char *name, const char *scheme) {
-    return same_scheme(name, url_scheme_length(name), scheme);
-}
-
-bool is_network_url(const char *name) {
-    return url_scheme_is(name, "http") || url_scheme_is(name, "https");
-}
 
 void mask_url_password(const char *name, char *out) {
     size_t length = strlen(name);

@@ -1,4 +1,4 @@
-// The input name: which names can be URLs, and how messages show a name.
+// How messages show the input name.
 #include "report/input_name.h"
 
 #include <gtest/gtest.h>
@@ -7,38 +7,6 @@
 #include <string>
 
 namespace {
-
-TEST(InputName, SchemeLength) {
-    struct {
-        const char *name;
-        size_t length;
-    } cases[] = {
-        {"http://host/x.opus", 4},
-        {"HTTPS://host/x", 5},
-        {"File:x.opus", 4},
-        {"x:y.opus", 1},
-        {"http:/z.opus", 4},
-        {"a+b-c.9:rest", 7},
-        {"song.opus", 0},
-        {"./x:y.opus", 0},
-        {"/abs/path", 0},
-        {"-", 0},
-        {"9p:x", 0},
-        {":x", 0},
-        {"", 0},
-        {"ab_c:x", 0},
-        {"C:\\music\\a.opus", 1},
-        {"\xC3\xA9t\xC3\xA9:x", 0},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(url_scheme_length(c.name), c.length) << c.name;
-    }
-    EXPECT_TRUE(is_network_url("hTtPs://h/x"));
-    EXPECT_TRUE(is_network_url("http:x"));
-    EXPECT_FALSE(is_network_url("file:///x.opus"));
-    EXPECT_FALSE(is_network_url("httpx://h/x"));
-    EXPECT_TRUE(url_scheme_is("FILE:x", "file"));
-}
 
 TEST(InputName, ShownMaskedAndFiltered) {
     struct {

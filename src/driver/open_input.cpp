@@ -1,0 +1,126 @@
+#include "driver/open_input.h"
+
+#include "platform/open_deadline.h"
+#include "platform/url_library.h"
+#include "platform/url_scheme.h"
+#include "report/stream_report.h"
+#include "report/untrusted_text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#ifndef _WIN32
+#include <unistd.h>
+#else
+#define STDIN_FILENO 0
+#endif
+
+namespace {
+
+// How long opening an http or https URL may take in all.
+constexpr unsigned URL_OPEN_BOUND_SECONDS = 60;
+
+// The library reads the descriptor through callbacks of our own, so that a
+// blocked read returns when the run is asked to stop. On failure the
+// descriptor is closed here: the library does not take it over then.
+void open_descriptor(OpenedInput *opened) {
+    OpusFileCallbacks callbacks;
+    descriptor_callbacks(&callbacks);
+    opened->decoder =
+        op_open_callbacks(&opened->descriptor, &callbacks, nullptr, 0, &opened->error);
+    if (opened->decoder == nullptr) {
+        close_descriptor_input(&opened->descriptor);
+    }
+}
+
+void open_standard_input(OpenedInput *opened) {
+    // A closed standard input has nothing to read.
+    if (!descriptor_is_open(STDIN_FILENO)) {
+        opened->error = OP_EREAD;
+        return;
+    }
+    opened->descriptor.fd = STDIN_FILENO;
+    open_descriptor(opened);
+}
+
+void open_local_file(const char *name, OpenedInput *opened) {
+#ifdef _WIN32
+    opened->decoder = op_open_file(name, &opened->error);
+#else
+    opened->descriptor.fd = open_input_file(name);
+    if (opened->descriptor.fd < 0) {
+        opened->error = OP_EFAULT;
+        return;
+    }
+    opened->descriptor.owned = true;
+    open_descriptor(opened);
+#endif
+}
+
+// The line printed when the bound runs out, made before the clock starts:
+// the handler only writes it. Null when there is no memory for it.
+char *timeout_line(const char *shown_name) {
+    const char *format = "Failed to open file '%s': timed out after %u s\n";
+    size_t size = strlen(format) + strlen(shown_name) + 16;
+    char *line = static_cast<char *>(malloc(size));
+    if (line != nullptr) {
+        snprintf(line, size, format, shown_name, URL_OPEN_BOUND_SECONDS);
+    }
+    return line;
+}
+
+// Through the URL library, with its station facts. False when it gives no
+// decoder; *reported is set when that failure has been reported here.
+bool open_url(const char *name, const char *shown_name, InputKind kind, OpenedInput *opened,
+              bool *reported) {
+    UrlLibrary library;
+    const char *why = "";
+    if (!load_url_library(&library, &why)) {
+        if (kind == InputKind::NETWORK_URL || kind == InputKind::FILE_URL) {
+            fprintf(stderr, "Failed to open file '%s': cannot load the URL library: ", shown_name);
+            print_untrusted(stderr, why);
+            fputc('\n', stderr);
+            *reported = true;
+        }
+        return false;
+    }
+    // A server that never finishes its response must not hold the run.
+    char *timed_out = kind == InputKind::NETWORK_URL ? timeout_line(shown_name) : nullptr;
+    if (timed_out != nullptr) {
+        arm_open_deadline(timed_out, strlen(timed_out), URL_OPEN_BOUND_SECONDS);
+    }
+    OpusServerInfo info;
+    opened->decoder = library.open_url(name, &opened->error, OP_GET_SERVER_INFO(&info), nullptr);
+    if (timed_out != nullptr) {
+        disarm_open_deadline();
+        free(timed_out);
+    }
+    if (opened->decoder == nullptr) {
+        return false;
+    }
+    report_server_info(&info);
+    opened->source_is_ssl = info.is_ssl;
+    library.clear_server_info(&info);
+    return true;
+}
+
+} // namespace
+
+// A name with a scheme is tried as a URL first, and as a local file when
+// that gives nothing; other names are local files from the start.
+bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
+    InputKind kind = input_kind(name);
+    bool reported = false;
+    if (kind == InputKind::STANDARD_INPUT) {
+        open_standard_input(opened);
+    } else if (kind != InputKind::PLAIN_PATH &&
+               open_url(name, shown_name, kind, opened, &reported)) {
+        return true;
+    } else if (!reported) {
+        open_local_file(name, opened);
+    }
+    if (opened->decoder == nullptr && !reported) {
+        fprintf(stderr, "Failed to open file '%s': %i\n", shown_name, opened->error);
+    }
+    return opened->decoder != nullptr;
+}

@@ -1,0 +1,47 @@
+// Which names are standard input, URLs of a kind, or local paths.
+#include "platform/url_scheme.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(UrlScheme, SchemeLengthAndKind) {
+    struct {
+        const char *name;
+        size_t length;
+    } cases[] = {
+        {"http://host/x.opus", 4},
+        {"HTTPS://host/x", 5},
+        {"File:x.opus", 4},
+        {"x:y.opus", 1},
+        {"http:/z.opus", 4},
+        {"a+b-c.9:rest", 7},
+        {"song.opus", 0},
+        {"./x:y.opus", 0},
+        {"/abs/path", 0},
+        {"-", 0},
+        {"9p:x", 0},
+        {":x", 0},
+        {"", 0},
+        {"ab_c:x", 0},
+        {"C:\\music\\a.opus", 1},
+        {"\xC3\xA9t\xC3\xA9:x", 0},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(url_scheme_length(c.name), c.length) << c.name;
+    }
+    struct {
+        const char *name;
+        InputKind kind;
+    } kinds[] = {
+        {"-", InputKind::STANDARD_INPUT},         {"./-", InputKind::PLAIN_PATH},
+        {"hTtPs://h/x", InputKind::NETWORK_URL},  {"http:x", InputKind::NETWORK_URL},
+        {"FILE:x", InputKind::FILE_URL},          {"file:///x.opus", InputKind::FILE_URL},
+        {"httpx://h/x", InputKind::OTHER_SCHEME}, {"song.opus", InputKind::PLAIN_PATH},
+    };
+    for (const auto &k : kinds) {
+        EXPECT_EQ(input_kind(k.name), k.kind) << k.name;
+    }
+}
+
+} // namespace
