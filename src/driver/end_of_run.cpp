@@ -45,21 +45,27 @@ void print_played(const char *what, int64_t samples) {
 
 void finish_run(DecodeSession &session, WavHeader &header, int64_t header_offset) {
     bool interrupted = interrupt_signal() != 0;
+    bool decoded = session.exit_status == 0;
     if (session.output_seekable && (session.exit_status != 0 || interrupted)) {
         count_frames_in_file(session, header_offset);
     }
     bool counts_differ = session.samples_written != session.declared_samples;
     // An empty file was first given the placeholder sizes (or, from a
     // seekable input, the same ones for a declared length of 0). The header
-    // is made true before anything is printed, so that a second signal while
-    // a slow standard error takes the messages cannot leave it false.
+    // is made true before anything is printed, and only then may a further
+    // signal end the process at once: a slow standard error, or a second
+    // signal close behind the first, cannot leave it false.
     bool rewrite = session.output_seekable && (counts_differ || session.samples_written == 0);
     bool rewrite_failed = rewrite && !rewrite_header(session, header, header_offset);
     int rewrite_error = errno;
+    if (rewrite_failed) {
+        session.exit_status = 1;
+    }
+    interrupts_end_at_once();
 
     if (interrupted) {
         print_played("Interrupted", session.samples_written);
-    } else if (session.exit_status == 0) {
+    } else if (decoded) {
         print_played("Done", session.samples_written);
     }
     if (counts_differ && op_seekable(session.decoder)) {
@@ -69,9 +75,11 @@ void finish_run(DecodeSession &session, WavHeader &header, int64_t header_offset
             fprintf(stderr, "Output WAV file will be corrupt.\n");
         }
     }
+    if (rewrite) {
+        warn_wav_limit(session.samples_written);
+    }
     if (rewrite_failed) {
         fprintf(stderr, "Error rewriting WAV header: %s\n", strerror(rewrite_error));
-        session.exit_status = 1;
     }
 }
 

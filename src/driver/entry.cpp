@@ -50,9 +50,12 @@ int decode_input(const char *input_name, const char *shown_name) {
     catch_interrupts();
     WavHeader header;
     fill_wav_header(&header, session.declared_samples);
+    int64_t size_before = output_file_size();
     size_t put = 0;
     int outcome = write_output(header.bytes, WAV_HEADER_SIZE, &put);
     if (outcome == OUTPUT_FAILED) {
+        // Part of a header is no WAV file: the output is left as it was.
+        cut_output_back(size_before, put);
         fprintf(stderr, "Error writing WAV header: %s\n", strerror(errno));
         op_free(session.decoder);
         return 1;

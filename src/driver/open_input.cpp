@@ -39,7 +39,7 @@ void open_standard_input(OpenedInput *opened) {
         opened->error = OP_EREAD;
         return;
     }
-    opened->descriptor.fd = STDIN_FILENO;
+    start_descriptor_input(&opened->descriptor, STDIN_FILENO, false);
     open_descriptor(opened);
 }
 
@@ -47,12 +47,12 @@ void open_local_file(const char *name, OpenedInput *opened) {
 #ifdef _WIN32
     opened->decoder = op_open_file(name, &opened->error);
 #else
-    opened->descriptor.fd = open_input_file(name);
-    if (opened->descriptor.fd < 0) {
+    int fd = open_input_file(name);
+    if (fd < 0) {
         opened->error = OP_EFAULT;
         return;
     }
-    opened->descriptor.owned = true;
+    start_descriptor_input(&opened->descriptor, fd, true);
     open_descriptor(opened);
 #endif
 }

@@ -3,11 +3,14 @@
 #include "platform/interrupts.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #ifndef _WIN32
+#include "platform/standard_streams.h"
+
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 #define o2w_read read
 #define o2w_lseek lseek
@@ -23,8 +26,9 @@ using read_size = int;
 
 namespace {
 
-int read_input(void *stream, unsigned char *bytes, int count) {
-    int fd = static_cast<DescriptorInput *>(stream)->fd;
+// One read of up to count bytes into bytes: what arrived, 0 at the end, -1
+// on an error or once the run has been asked to stop.
+int read_descriptor(int fd, unsigned char *bytes, int count) {
     for (;;) {
         // An interrupt that came while the report or a write was under way is
         // not waited for in a read that may never return.
@@ -35,19 +39,59 @@ int read_input(void *stream, unsigned char *bytes, int count) {
         if (got >= 0) {
             return static_cast<int>(got);
         }
+#ifndef _WIN32
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            wait_for_descriptor(fd, POLLIN);
+            continue;
+        }
+#endif
         if (errno != EINTR) {
             return -1;
         }
     }
 }
 
+int read_input(void *stream, unsigned char *bytes, int count) {
+    auto *input = static_cast<DescriptorInput *>(stream);
+    if (input->next == input->end) {
+        // A large request goes straight to the descriptor.
+        if (count >= INPUT_BLOCK_SIZE) {
+            return read_descriptor(input->fd, bytes, count);
+        }
+        int got = read_descriptor(input->fd, input->block, INPUT_BLOCK_SIZE);
+        if (got <= 0) {
+            return got;
+        }
+        input->next = 0;
+        input->end = got;
+    }
+    int take = input->end - input->next < count ? input->end - input->next : count;
+    memcpy(bytes, input->block + input->next, static_cast<size_t>(take));
+    input->next += take;
+    return take;
+}
+
+// Offsets are the library's, counted from the input's start; the bytes read
+// ahead are dropped.
 int seek_input(void *stream, opus_int64 offset, int whence) {
-    int fd = static_cast<DescriptorInput *>(stream)->fd;
-    return o2w_lseek(fd, offset, whence) == -1 ? -1 : 0;
+    auto *input = static_cast<DescriptorInput *>(stream);
+    if (whence == SEEK_SET) {
+        offset += input->base;
+    } else if (whence == SEEK_CUR) {
+        offset -= input->end - input->next;
+    }
+    opus_int64 at = o2w_lseek(input->fd, offset, whence);
+    if (at == -1 || at < input->base) {
+        return -1;
+    }
+    input->next = input->end = 0;
+    return 0;
 }
 
 opus_int64 tell_input(void *stream) {
-    return o2w_lseek(static_cast<DescriptorInput *>(stream)->fd, 0, SEEK_CUR);
+    auto *input = static_cast<DescriptorInput *>(stream);
+    opus_int64 at = o2w_lseek(input->fd, 0, SEEK_CUR);
+    return at == -1 ? -1 : at - input->base - (input->end - input->next);
 }
 
 int close_input(void *stream) {
@@ -62,6 +106,14 @@ void descriptor_callbacks(OpusFileCallbacks *callbacks) {
     callbacks->seek = seek_input;
     callbacks->tell = tell_input;
     callbacks->close = close_input;
+}
+
+void start_descriptor_input(DescriptorInput *input, int fd, bool owned) {
+    input->fd = fd;
+    input->owned = owned;
+    opus_int64 at = o2w_lseek(fd, 0, SEEK_CUR);
+    input->base = at > 0 ? at : 0;
+    input->next = input->end = 0;
 }
 
 void close_descriptor_input(DescriptorInput *input) {

@@ -2,18 +2,36 @@
 // descriptor (standard input, or a file opened by name), so that a read
 // blocked on a pipe, a FIFO or a stalled device comes back at once when the
 // run has been asked to stop, instead of being retried by a stdio stream.
+// Reads go to the descriptor in large blocks; a descriptor handed over
+// non-blocking is waited for.
 #pragma once
 
+#include <cstdint>
+
 #include <opusfile.h>
+
+// Bytes asked of the descriptor at a time.
+constexpr int INPUT_BLOCK_SIZE = 65536;
 
 struct DescriptorInput {
     int fd = -1;
     bool owned = false; // closed when the decoder is freed
+    // Where the input starts on a seekable descriptor: a standard input
+    // that its parent left part-way through a file is read from there on,
+    // and every offset the library sees counts from that point.
+    int64_t base = 0;
+    // Bytes read ahead of the library: block[next, end).
+    int next = 0;
+    int end = 0;
+    unsigned char block[INPUT_BLOCK_SIZE];
 };
 
 // Fills callbacks for input; the library is handed &input as its stream.
 // Seeking works exactly when the descriptor can seek.
 void descriptor_callbacks(OpusFileCallbacks *callbacks);
+
+// Takes the descriptor's current position as the input's start.
+void start_descriptor_input(DescriptorInput *input, int fd, bool owned);
 
 // True when fd is an open descriptor.
 bool descriptor_is_open(int fd);

@@ -4,7 +4,7 @@ volatile sig_atomic_t interrupt_received = 0;
 
 #ifndef _WIN32
 
-#include <sys/time.h>
+#include "platform/private_timer.h"
 
 namespace {
 
@@ -14,52 +14,36 @@ constexpr int SIGNAL_COUNT = sizeof INTERRUPT_SIGNALS / sizeof INTERRUPT_SIGNALS
 // only read afterwards.
 bool caught[SIGNAL_COUNT] = {};
 // How often a blocking call is interrupted once the run has been asked to stop.
-constexpr long WAKE_INTERVAL_US = 20000;
+constexpr long WAKE_INTERVAL_US = 5000;
+// Which of the real-time signals the wake-up timer uses.
+constexpr int WAKE_TIMER_SLOT = 2;
+PrivateTimer wake_timer;
 
-} // namespace
-
-void set_signal_handler(int signal_number, void (*handler)(int), int flags) {
+void set_signal_handler(int signal_number, void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;
-    action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
     sigaction(signal_number, &action, nullptr);
 }
 
-void unblock_signal(int signal_number) {
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal_number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
-}
-
-namespace {
-
 // The timer's signal only has to interrupt whatever call is blocked.
 void on_wake(int) {}
 
+// Only the first signal counts; later ones are taken and dropped until the
+// header is true, so that none of them can end the process with a header
+// that still claims the whole declared length.
 void on_interrupt(int signal_number) {
     if (interrupt_received != 0) {
         return;
     }
     interrupt_received = signal_number;
-    // From now on every signal we caught kills: a run that is slow to finish
-    // can still be stopped at once. Ignored ones stay ignored.
-    for (int i = 0; i < SIGNAL_COUNT; i++) {
-        if (caught[i]) {
-            set_signal_handler(INTERRUPT_SIGNALS[i], SIG_DFL);
-        }
-    }
-    set_signal_handler(SIGALRM, on_wake);
-    struct itimerval wake {};
-    wake.it_value.tv_usec = WAKE_INTERVAL_US;
-    wake.it_interval.tv_usec = WAKE_INTERVAL_US;
-    setitimer(ITIMER_REAL, &wake, nullptr);
+    set_private_timer(&wake_timer, WAKE_INTERVAL_US, WAKE_INTERVAL_US);
 }
 
 } // namespace
 
 void catch_interrupts() {
+    create_private_timer(&wake_timer, WAKE_TIMER_SLOT, on_wake);
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -77,14 +61,23 @@ void catch_interrupts() {
             sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
         }
     }
-    unblock_signal(SIGALRM);
+}
+
+void interrupts_end_at_once() {
+    for (int i = 0; i < SIGNAL_COUNT; i++) {
+        if (caught[i]) {
+            set_signal_handler(INTERRUPT_SIGNALS[i], SIG_DFL);
+        }
+    }
 }
 
 void end_by_signal(int signal_number) {
-    struct itimerval off {};
-    setitimer(ITIMER_REAL, &off, nullptr);
+    delete_private_timer(&wake_timer);
     set_signal_handler(signal_number, SIG_DFL);
-    unblock_signal(signal_number);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
     raise(signal_number);
 }
 
@@ -93,8 +86,10 @@ void end_by_signal(int signal_number) {
 namespace {
 
 // The runtime calls this on a thread of its own and resets the action to the
-// default before it does, so a second Ctrl-C ends the process.
+// default before it does; it is put back, so that a second Ctrl-C waits for
+// the header as on other systems.
 void on_interrupt(int signal_number) {
+    signal(signal_number, on_interrupt);
     if (interrupt_received == 0) {
         interrupt_received = signal_number;
     }
@@ -105,6 +100,11 @@ void on_interrupt(int signal_number) {
 void catch_interrupts() {
     signal(SIGINT, on_interrupt);
     signal(SIGBREAK, on_interrupt);
+}
+
+void interrupts_end_at_once() {
+    signal(SIGINT, SIG_DFL);
+    signal(SIGBREAK, SIG_DFL);
 }
 
 void end_by_signal(int signal_number) {

@@ -16,22 +16,19 @@ inline int interrupt_signal() {
 
 // Installs the handlers. Blocking calls are not restarted, so a run stalled
 // on a read or a write comes back to the loop. After the first signal a
-// short repeating timer interrupts every blocking call that follows, so a
-// read or write entered just after the check of the flag, or text waiting on
-// a full standard error, cannot hold the run either. The first signal also
-// puts the handlers it installed back to their default action, so a second
-// one ends the process at once. A signal that was ignored when the program
-// started stays ignored.
+// short repeating timer of the program's own interrupts every blocking call
+// that follows, so a read or write entered just after the check of the
+// flag, or text waiting on a full standard error, cannot hold the run
+// either. Further signals are taken and dropped until
+// interrupts_end_at_once. A signal that was ignored when the program started
+// stays ignored.
 void catch_interrupts();
+
+// Called once the header on the output is true: from then on a further
+// interrupt ends the process at once by its default action, so a run that is
+// slow to print its closing lines can still be stopped.
+void interrupts_end_at_once();
 
 // Ends the process by signal_number with its default action. Returns only
 // where the platform cannot do that.
 void end_by_signal(int signal_number);
-
-#ifndef _WIN32
-// Small POSIX helpers shared with the bound on opening a URL; both are
-// async-signal-safe. flags as for sigaction: 0 means blocking calls are not
-// restarted.
-void set_signal_handler(int signal_number, void (*handler)(int), int flags = 0);
-void unblock_signal(int signal_number);
-#endif

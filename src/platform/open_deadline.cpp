@@ -1,8 +1,8 @@
 #include "platform/open_deadline.h"
 
-#include "platform/interrupts.h"
-
 #ifndef _WIN32
+
+#include "platform/private_timer.h"
 
 #include <cerrno>
 #include <csignal>
@@ -10,19 +10,27 @@
 
 namespace {
 
+// Which of the real-time signals the bound's timer uses.
+constexpr int DEADLINE_TIMER_SLOT = 1;
+// How long a standard error that takes nothing may hold the line.
+constexpr long LAST_WORD_US = 2000000;
+
+PrivateTimer deadline_timer;
 const char *deadline_message = nullptr;
 size_t deadline_length = 0;
-
+volatile sig_atomic_t deadline_armed = 0;
 volatile sig_atomic_t deadline_passed = 0;
 
-// Only async-signal-safe calls: the open may be anywhere in the library. A
-// standard error that takes nothing gets two more seconds.
+// Only async-signal-safe calls: the open may be anywhere in the library.
 void on_deadline(int) {
+    if (deadline_armed == 0) {
+        return; // a last signal from a timer that was disarmed just now
+    }
     if (deadline_passed != 0) {
         _exit(1);
     }
     deadline_passed = 1;
-    alarm(2);
+    set_private_timer(&deadline_timer, LAST_WORD_US);
     size_t done = 0;
     while (done < deadline_length) {
         ssize_t put = write(STDERR_FILENO, deadline_message + done, deadline_length - done);
@@ -41,14 +49,16 @@ void on_deadline(int) {
 void arm_open_deadline(const char *message, size_t length, unsigned seconds) {
     deadline_message = message;
     deadline_length = length;
-    set_signal_handler(SIGALRM, on_deadline, SA_NODEFER);
-    unblock_signal(SIGALRM);
-    alarm(seconds);
+    if (!create_private_timer(&deadline_timer, DEADLINE_TIMER_SLOT, on_deadline, SA_NODEFER)) {
+        return;
+    }
+    deadline_armed = 1;
+    set_private_timer(&deadline_timer, static_cast<long>(seconds) * 1000000);
 }
 
 void disarm_open_deadline() {
-    alarm(0);
-    set_signal_handler(SIGALRM, SIG_DFL);
+    deadline_armed = 0;
+    delete_private_timer(&deadline_timer);
 }
 
 #else

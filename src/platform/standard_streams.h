@@ -21,6 +21,12 @@ int64_t descriptor_position(FILE *stream);
 // True when the stream is a terminal.
 bool stream_is_terminal(FILE *stream);
 
+#ifndef _WIN32
+// Waits until fd is ready for events (POLLIN or POLLOUT), for a descriptor
+// handed over non-blocking; returns early when a signal arrives.
+void wait_for_descriptor(int fd, short events);
+#endif
+
 // Outcomes of write_output.
 constexpr int OUTPUT_WRITTEN = 0;
 constexpr int OUTPUT_FAILED = -1;     // errno says why
@@ -34,3 +40,12 @@ int write_output(const void *bytes, size_t length, size_t *written);
 // Moves standard output's descriptor to offset bytes from its start; false
 // on failure, with errno set.
 bool seek_output(int64_t offset);
+
+// The size of the regular file on standard output, -1 for anything else.
+int64_t output_file_size();
+
+// Undoes a write of written bytes that failed part-way: a file that had
+// size_before bytes and grew by exactly written is cut back to size_before,
+// as it was before. A write that went over bytes already there is left
+// alone. errno is kept.
+void cut_output_back(int64_t size_before, size_t written);

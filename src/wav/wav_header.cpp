@@ -23,14 +23,11 @@ void store_le32(unsigned char *at, uint32_t value) {
 
 } // namespace
 
-void fill_wav_header(WavHeader *header, int64_t sample_count) {
+namespace {
+
+void fill_sizes(WavHeader *header, int64_t sample_count) {
     std::memcpy(header->bytes, WAV_TEMPLATE, WAV_HEADER_SIZE);
-    if (sample_count <= 0) {
-        return;
-    }
-    if (sample_count > WAV_MAX_SAMPLES) {
-        fprintf(stderr, "WARNING: WAV output would be larger than 2 GB.\n");
-        fprintf(stderr, "Writing non-standard WAV header with invalid chunk sizes.\n");
+    if (sample_count <= 0 || sample_count > WAV_MAX_SAMPLES) {
         return;
     }
     uint32_t data_size = static_cast<uint32_t>(sample_count) * 4u;
@@ -38,8 +35,22 @@ void fill_wav_header(WavHeader *header, int64_t sample_count) {
     store_le32(header->bytes + DATA_SIZE_OFFSET, data_size);
 }
 
+} // namespace
+
+void warn_wav_limit(int64_t sample_count) {
+    if (sample_count > WAV_MAX_SAMPLES) {
+        fprintf(stderr, "WARNING: WAV output would be larger than 2 GB.\n");
+        fprintf(stderr, "Writing non-standard WAV header with invalid chunk sizes.\n");
+    }
+}
+
+void fill_wav_header(WavHeader *header, int64_t sample_count) {
+    fill_sizes(header, sample_count);
+    warn_wav_limit(sample_count);
+}
+
 void fill_final_wav_header(WavHeader *header, int64_t sample_count) {
-    fill_wav_header(header, sample_count);
+    fill_sizes(header, sample_count);
     if (sample_count == 0) {
         store_le32(header->bytes + RIFF_SIZE_OFFSET, 36u);
         store_le32(header->bytes + DATA_SIZE_OFFSET, 0u);

@@ -23,5 +23,10 @@ void fill_wav_header(WavHeader *header, int64_t sample_count);
 
 // Builds the header of a finished file whose length is known: as
 // fill_wav_header, except that a count of 0 gives the exact sizes of an empty
-// file (RIFF size 36, data size 0) instead of the placeholders.
+// file (RIFF size 36, data size 0) instead of the placeholders, and that
+// nothing is printed: the caller warns with warn_wav_limit where its lines
+// belong.
 void fill_final_wav_header(WavHeader *header, int64_t sample_count);
+
+// The two warning lines of a count above WAV_MAX_SAMPLES; nothing otherwise.
+void warn_wav_limit(int64_t sample_count);

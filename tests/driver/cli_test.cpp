@@ -102,11 +102,21 @@ TEST_F(Cli, StandardInputFromPipeIntoFileGetsItsHeaderRewritten) {
     EXPECT_FALSE(contains(r.err, "Total number of links")) << r.err;
 }
 
+// Also when the parent has read part of the file already: the input starts
+// where the descriptor stands, as cat would take it.
 TEST_F(Cli, StandardInputRedirectedFromFileIsSeekable) {
     RunResult r = run_shell(bin() + " - < " + q(two) + " | cat; exit ${PIPESTATUS[0]}");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "Total number of links: 2\n")) << r.err;
     EXPECT_TRUE(same_bytes(r.out, expected_header(105600) + reference_pcm(two)));
+
+    std::string prefixed = out_path("prefixed.opus");
+    write_file(prefixed, std::string(1000, 'J') + read_file(two));
+    RunResult positioned = run_shell("{ head -c 1000 > /dev/null; " + bin() + " - | cat; } < " +
+                                     q(prefixed) + "; exit ${PIPESTATUS[0]}");
+    EXPECT_EQ(positioned.status, 0) << positioned.err;
+    EXPECT_EQ(positioned.err, r.err);
+    EXPECT_TRUE(same_bytes(positioned.out, r.out));
 }
 
 TEST_F(Cli, PipeIntoPipeWarnsFirstAndKeepsPlaceholders) {
@@ -208,6 +218,15 @@ TEST_F(Cli, WriteFailures) {
          "Error writing WAV header: Bad file descriptor\n"},
         {bin() + " " + q(two) + " | head -c 100 > /dev/null; exit ${PIPESTATUS[0]}",
          "\nError writing decoded audio data: Broken pipe\n"},
+        // A header that only partly fits leaves the file as it was (status 3
+        // if not), appended to or written where the parent left the offset.
+        {"f=" + q(out_path("part.wav")) + "; printf %1000s x > $f; (ulimit -f 1; " + bin() + " " +
+             q(two) + " >> $f); s=$?; [ $(stat -c %s $f) = 1000 ] || s=3; exit $s",
+         "Error writing WAV header: File too large\n"},
+        {"f=" + q(out_path("part.wav")) + "; printf %1000s x > $f; (ulimit -f 1; exec 1<> $f; " +
+             "head -c 1000 <&1 > /dev/null; " + bin() + " " + q(two) +
+             "); s=$?; [ $(stat -c %s $f) = 1000 ] || s=3; exit $s",
+         "Error writing WAV header: File too large\n"},
     };
     for (const Case &c : cases) {
         RunResult r = run_shell(c.script);
