@@ -48,6 +48,13 @@ class Interrupt : public testing::Test {
             same_bytes(bytes.substr(44), reference_pcm(input).substr(0, bytes.size() - 44)));
     }
 
+    // Waits until the program is blocked in the kernel at where (a part of
+    // the name in /proc/PID/wchan: "pipe_read", "pipe_write", "poll").
+    static bool blocked_in(int pid, const char *where) {
+        std::string wchan = "/proc/" + std::to_string(pid) + "/wchan";
+        return wait_until([&] { return contains(read_file(wchan), where); });
+    }
+
     static std::string interrupted_line(int64_t frames) {
         return " (" + std::to_string(frames) + " samples @ 48 kHz).\n";
     }
@@ -66,7 +73,7 @@ TEST_F(Interrupt, SlowlyFedPipeIntoFile) {
                   static_cast<ssize_t>(input.size() / 3));
         // Some audio has been written: the run is waiting for the rest.
         ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44 + 96000; })) << sig;
-        usleep(100000);
+        ASSERT_TRUE(blocked_in(p.pid, "pipe_read")) << sig;
         kill(p.pid, sig);
         std::string err;
         EXPECT_EQ(finish_program(p, &err), 128 + sig) << err;
@@ -98,7 +105,7 @@ TEST_F(Interrupt, StalledPipeOrFifoInputEndsPromptly) {
             int feed = named ? open(fifo.c_str(), O_WRONLY) : p.input;
             ASSERT_EQ(write(feed, input.data(), offset), static_cast<ssize_t>(offset));
             ASSERT_TRUE(wait_until([&] { return file_size(wav) >= 44; }));
-            usleep(300000);
+            ASSERT_TRUE(blocked_in(p.pid, "pipe_read")) << named << " " << offset;
             kill(p.pid, sig);
             std::string err;
             EXPECT_EQ(finish_program(p, &err, 3000), 128 + sig) << named << " " << offset;
@@ -120,7 +127,7 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
     Spawned p = spawn_program({opus2wav_bin(), chatty}, "", wav);
     // The first link is written; the comment of the second fills the pipe.
     ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
-    usleep(100000);
+    ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGINT);
     std::string err;
     EXPECT_EQ(finish_program(p, &err), 128 + SIGINT);
@@ -135,7 +142,7 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
     // first signal asked, with a true header.
     p = spawn_program({opus2wav_bin(), chatty}, "", wav);
     ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
-    usleep(100000);
+    ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGINT);
     kill(p.pid, SIGTERM);
     err.clear();
@@ -191,7 +198,11 @@ TEST_F(Interrupt, StalledNetworkSourceIntoFile) {
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
     Spawned p = spawn_program({opus2wav_bin(), url}, "", wav);
     ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44 + 96000; }));
-    usleep(200000);
+    ASSERT_TRUE(blocked_in(p.pid, "poll"));
+    // The open is over: no timer of its 60 s bound (the program's first
+    // real-time signal) is left to end a long capture.
+    EXPECT_FALSE(contains(read_file("/proc/" + std::to_string(p.pid) + "/timers"),
+                          "signal: " + std::to_string(SIGRTMIN + 1) + "/"));
     kill(p.pid, SIGTERM);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM) << err;
@@ -222,7 +233,7 @@ TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
             int queued = 0;
             return ioctl(reader, FIONREAD, &queued) == 0 && queued > 44 + 2 * 23040;
         }));
-        usleep(100000);
+        ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
         kill(p.pid, SIGTERM);
         std::string err;
         EXPECT_EQ(finish_program(p, &err, 3000), 128 + SIGTERM) << input << err;
@@ -264,9 +275,13 @@ TEST_F(Interrupt, IgnoredSignalStaysIgnoredAfterAnInterrupt) {
     std::string wav = dir + "/nohup.wav";
     Spawned p = spawn_program({"/usr/bin/nohup", opus2wav_bin(), chatty}, "", wav);
     ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
-    usleep(100000);
+    ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGTERM);
-    usleep(50000); // handled by now: an ignored SIGHUP would have been dropped
+    // Handled once it is no longer pending: an ignored SIGHUP would be dropped.
+    ASSERT_TRUE(wait_until([&] {
+        return contains(read_file("/proc/" + std::to_string(p.pid) + "/status"),
+                        "ShdPnd:\t0000000000000000");
+    }));
     kill(p.pid, SIGHUP);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM);

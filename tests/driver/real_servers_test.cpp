@@ -95,7 +95,7 @@ class Icecast : public testing::Test {
                 status = http_get(server->port, "/status-json.xsl");
                 return status.find(mount) != std::string::npos;
             },
-            5000))
+            30000))
             << "the mount did not appear";
         // The content type Icecast announces for the mount.
         const std::string key = "\"server_type\":\"";

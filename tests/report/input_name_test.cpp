@@ -23,6 +23,9 @@ TEST(InputName, ShownMaskedAndFiltered) {
         {"http://alice@h/x", "http://alice@h/x"},
         {"http://alice:@h/x", "http://alice:@h/x"},
         {"http://:pw@h", "http://:***@h"},
+        // Passwords of one and two characters grow the name most.
+        {"http://u:p@h", "http://u:***@h"},
+        {"https://u:pw@h/x", "https://u:***@h/x"},
         {"HTTPS://u:pw@h", "HTTPS://u:***@h"},
         {"ftp://u:pw@h/x", "ftp://u:***@h/x"},
         {"./http://u:pw@h", "./http://u:pw@h"},

@@ -18,6 +18,7 @@ serves until it is terminated (or after 120 s, whichever comes first).
   --fold     answer with a folded header line (a continuation starting with a
              blank) before the body
   --trickle S  send the response head one byte every S seconds
+  --record F append to F every line the client sent that was not a request
 Without --live, Range requests are answered with 206 and Content-Range.
 """
 import argparse
@@ -43,6 +44,7 @@ def main():
     ap.add_argument("--header", action="append", default=[])
     ap.add_argument("--fold", action="store_true")
     ap.add_argument("--trickle", type=float)
+    ap.add_argument("--record")
     opts = ap.parse_args()
     with open(opts.file, "rb") as f:
         body = f.read()
@@ -52,6 +54,12 @@ def main():
 
         def log_message(self, *args):
             pass
+
+        def send_error(self, code, message=None, explain=None):
+            if opts.record:
+                with open(opts.record, "ab") as f:
+                    f.write(self.raw_requestline or b"?")
+            super().send_error(code, message, explain)
 
         def version_string(self):
             return "o2w-test-server/1.0"
