@@ -6,7 +6,7 @@
 //
 // Keys: ms (length), ch (channels, 1-8), rate (input rate recorded in the
 // header), bitrate (bit/s), signal (music, sine, noise, silence, extremes),
-// pagems (longest page), frame (10, 20, 40, 60 or 120 ms), seed, serial, tag=NAME=VALUE
+// pagems (longest page), frame (2.5, 10, 20, 40, 60 or 120 ms), seed, serial, tag=NAME=VALUE
 // (repeatable), filltag=NAME=HH:COUNT (a tag whose value is COUNT bytes of hex HH, for texts
 // too long for a command line), pic=png|palette|url|bad (repeatable), pictag=NAME (the field
 // name used for pictures).
@@ -32,7 +32,7 @@ struct LinkSpec {
     unsigned seed = 1;
     int serial = -1;
     int page_ms = 0;
-    int frame_ms = 0;
+    double frame_ms = 0;
     std::vector<std::pair<std::string, std::string>> tags;
     std::vector<std::string> pictures;
     std::string picture_tag = "METADATA_BLOCK_PICTURE";
@@ -182,7 +182,8 @@ bool encode_link(const LinkSpec &spec, FILE *out) {
         ope_encoder_ctl(enc, OPE_SET_MUXING_DELAY(spec.page_ms * 48));
     }
     if (spec.frame_ms > 0) {
-        int size = spec.frame_ms == 10    ? OPUS_FRAMESIZE_10_MS
+        int size = spec.frame_ms == 2.5   ? OPUS_FRAMESIZE_2_5_MS
+                   : spec.frame_ms == 10  ? OPUS_FRAMESIZE_10_MS
                    : spec.frame_ms == 40  ? OPUS_FRAMESIZE_40_MS
                    : spec.frame_ms == 60  ? OPUS_FRAMESIZE_60_MS
                    : spec.frame_ms == 120 ? OPUS_FRAMESIZE_120_MS
@@ -234,7 +235,7 @@ bool parse_word(LinkSpec &spec, const std::string &word) {
     } else if (key == "pagems") {
         spec.page_ms = std::atoi(value.c_str());
     } else if (key == "frame") {
-        spec.frame_ms = std::atoi(value.c_str());
+        spec.frame_ms = std::atof(value.c_str());
     } else if (key == "pic") {
         spec.pictures.push_back(value);
     } else if (key == "pictag") {

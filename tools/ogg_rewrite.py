@@ -8,6 +8,8 @@ unless the operation says otherwise:
     drop:N             remove page N (counted from 0 over the whole file)
     granule-add:D      add D to every positive granule position
     granule-gap:N:D    add D to the positive granule positions of pages N on
+    granule-from:L:S   lay out the granule positions of link L afresh, as if its
+                       audio started at position S (which may be negative)
     suffix:N           end the first OpusTags packet with N bytes of binary
                        data (first byte 0x01) in place of its padding
     pre-skip:N         record N as the pre-skip in every OpusHead
@@ -78,6 +80,42 @@ def parse_pages(data):
     return pages
 
 
+def packet_samples(packet):
+    """Samples at 48 kHz in one Opus packet, from its TOC byte."""
+    config, code = packet[0] >> 3, packet[0] & 3
+    if config < 12:
+        frame = (480, 960, 1920, 2880)[config & 3]
+    elif config < 16:
+        frame = (480, 960)[config & 1]
+    else:
+        frame = (120, 240, 480, 960)[config & 3]
+    frames = 1 if code == 0 else 2 if code < 3 else packet[1] & 0x3F
+    return frame * frames
+
+
+def granule_from(pages, link, start):
+    links, shift, packet, index = -1, None, bytearray(), 0
+    for page in pages:
+        if page.header[5] & 2:  # beginning of a link
+            links, shift, index = links + 1, None, 0
+        if links != link:
+            continue
+        body, at, samples = page.body, 0, 0
+        for lace in page.lacing:
+            packet += body[at:at + lace]
+            at += lace
+            if lace < 255:
+                if index >= 2:  # after OpusHead and OpusTags
+                    samples += packet_samples(packet)
+                packet, index = bytearray(), index + 1
+        if index > 2 and page.granule != -1:
+            # The first page of audio fixes the shift; the end trimming of
+            # the last page is kept.
+            if shift is None:
+                shift = start - (page.granule - samples)
+            page.granule += shift
+
+
 def lacing_for(length):
     return bytes([255] * (length // 255) + [length % 255])
 
@@ -134,6 +172,8 @@ def main(argv):
             for page in pages[args[0]:]:
                 if page.granule > 0:
                     page.granule += args[1]
+        elif name == "granule-from":
+            granule_from(pages, args[0], args[1])
         elif name == "suffix":
             set_suffix(pages, args[0])
         elif name == "poke":

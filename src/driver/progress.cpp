@@ -7,6 +7,8 @@
 
 void start_pcm_tracking(DecodeSession &session) {
     session.pcm_offset = op_pcm_tell(session.decoder);
+    // The library counts every input's position from its own start, so this
+    // is 0 for every input seen so far; a link's own start, below, is not.
     if (session.pcm_offset != 0) {
         fprintf(stderr, "Non-zero starting PCM offset: %" PRId64 "\n", session.pcm_offset);
     }

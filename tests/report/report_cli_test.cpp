@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -94,6 +95,46 @@ TEST_F(Report, HoleGapAndUnknownInputRate) {
     TranscriptInput in{ev, opus_facts(rough), true, rough, false, {}};
     EXPECT_EQ(r.err, compose_transcript(in) + LENGTH_WARNING);
     EXPECT_EQ(r.err.find("Original sampling rate"), std::string::npos);
+}
+
+// Positions no encoder writes, through a pipe. A link laid out from -250 with
+// 2.5 ms packets starts its audio before zero: the first 48 samples after the
+// pre-skip of 312 are reported as a start at -48. Two jumps of a second at
+// the last two packets put a progress line on the empty read at the end,
+// where the decoder has no new bitrate: the last one is shown again.
+TEST_F(Report, CraftedPositionsThroughAPipe) {
+    std::string short_packets = dir + "/short_packets.opus", negative = dir + "/negative.opus";
+    make_opus(short_packets, "ms=500 pagems=5 frame=2.5 -- ms=500 pagems=5 frame=2.5");
+    rewrite_ogg(short_packets, negative, "granule-from:1:-250");
+    std::string one_second = dir + "/one_second.opus", jumps = dir + "/jumps.opus";
+    make_opus(one_second, "ms=1000 pagems=20");
+    std::string bytes = read_file(one_second);
+    int pages = 0;
+    for (size_t at = bytes.find("OggS"); at != std::string::npos; at = bytes.find("OggS", at + 1)) {
+        pages++;
+    }
+    rewrite_ogg(one_second, jumps,
+                "granule-gap:" + std::to_string(pages - 2) +
+                    ":48000 granule-gap:" + std::to_string(pages - 1) + ":48000");
+    RunResult r = run_shell("cat " + shell_quote(negative) + " | " + bin() + " - > /dev/null");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(contains(r.err, "  Encoded by: libopus")) << r.err.substr(0, 600);
+    EXPECT_TRUE(contains(r.err, "\n\nNon-zero starting PCM offset in link 1: -48\n\r "))
+        << r.err.substr(0, 600);
+
+    r = run_shell("cat " + shell_quote(jumps) + " | " + bin() + " - > /dev/null");
+    ASSERT_EQ(r.status, 0);
+    TranscriptInput in{opus_events(jumps, true), opus_facts(jumps), false, "-", false, {}};
+    EXPECT_EQ(r.err, compose_transcript(in));
+    std::vector<std::string> bitrates;
+    for (size_t end = r.err.find("bps)"); end != std::string::npos;
+         end = r.err.find("bps)", end + 1)) {
+        size_t open = r.err.rfind('(', end);
+        bitrates.push_back(r.err.substr(open, end - open));
+    }
+    ASSERT_GE(bitrates.size(), 3u) << r.err;
+    EXPECT_EQ(bitrates.back(), bitrates[bitrates.size() - 2]);
+    EXPECT_NE(bitrates.back(), "(0  ");
 }
 
 // Progress lines come at the first block that starts a second or more after
