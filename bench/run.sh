@@ -6,7 +6,6 @@
 #   - instruction counts with callgrind (perf counters are used when the
 #     machine has them);
 #   - peak RSS for 1-, 10- and 60-minute inputs;
-#   - opusdec and ffmpeg on the same input when they are installed.
 # The audio data must be byte-identical to the baseline's.
 #   bench/run.sh [PAIRS]     (default 9 pairs); results also in bench/results.md
 # The per-process mode measures what each process costs on short files (voice
@@ -160,14 +159,6 @@ for minutes in 1 10 60; do
     rss_rows+="| peak RSS, ${minutes}-minute input | $(rss $o2w "$f") KiB | $(rss $bare "$f") KiB |"$'\n'
 done
 
-others=""
-if command -v opusdec >/dev/null; then
-    others+="| opusdec, wall time, 10-minute input | $(seconds opusdec --quiet "$in10" -) s | |"$'\n'
-fi
-if command -v ffmpeg >/dev/null; then
-    others+="| ffmpeg, wall time, 10-minute input | $(seconds ffmpeg -v quiet -i "$in10" -f wav -) s | |"$'\n'
-fi
-
 {
     echo "Made by \`bench/run.sh $pairs\` on $(date -u +%Y-%m-%d): $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/ {print $2}') GiB, $(. /etc/os-release && echo "$PRETTY_NAME"), libopusfile $(pkg-config --modversion opusfile)."
     echo
@@ -178,6 +169,5 @@ fi
     printf '| instructions, 10-minute input (%s) | %s | %s |\n' "$counter" "$o2w_ins" "$bare_ins"
     printf '| instruction ratio | %.4f | 1 |\n' "$ins_ratio"
     printf '%s' "$rss_rows"
-    printf '%s' "$others"
     echo "| audio data identical to the bare loop | $identical | |"
 } | tee bench/results.md

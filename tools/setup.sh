@@ -11,15 +11,20 @@ packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev 
 # The test run also cross-compiles the Windows start-up step and runs it under
 # Wine, fuzzes with clang's libFuzzer, checks the manual page, and decodes from
 # real servers on loopback (Icecast fed by ezstream, nginx), and runs the
-# README's recipes (GNU parallel, across "machines" through a loopback sshd).
+# README's recipes (GNU parallel, across "machines" through a loopback sshd,
+# sox), and builds the package with CPack and with debhelper.
 if [ "$mode" = test ]; then
     packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base
-        icecast2 ezstream nginx-light dpkg-dev file lintian mandoc
-        parallel rsync openssh-client openssh-server)
+        icecast2 ezstream nginx-light dpkg-dev file lintian mandoc debhelper
+        parallel rsync openssh-client openssh-server sox)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}"
+    # Another apt or dpkg run (unattended upgrades on a fresh machine) is
+    # waited for rather than failed on.
+    apt_wait=(-o DPkg::Lock::Timeout=600)
+    apt-get "${apt_wait[@]}" update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get "${apt_wait[@]}" install -y -qq \
+        --no-install-recommends "${packages[@]}"
 fi
 
 # Tests and the tools that make their inputs are asked for explicitly, so a
@@ -56,33 +61,42 @@ test)
     prefix=$(mktemp -d)
     cmake --install build --prefix "$prefix" --strip >/dev/null
     test -f "$prefix/share/man/man1/opus2wav.1.gz"
-    for doc in copyright changelog.gz README.md.gz NEWS.md.gz; do
+    for doc in LICENSE README.md.gz NEWS.md.gz; do
         test -f "$prefix/share/doc/opus2wav/$doc"
     done
+    # The Debian changelog and copyright go into the package made here only.
+    test ! -e "$prefix/share/doc/opus2wav/changelog.gz"
+    test ! -e "$prefix/share/doc/opus2wav/copyright"
     build/tools/make_opus "$prefix/check.opus" ms=500 -- ms=300 ch=1
     "$prefix/bin/opus2wav" "$prefix/check.opus" > "$prefix/installed.wav" 2>/dev/null
     build/opus2wav "$prefix/check.opus" > "$prefix/built.wav" 2>/dev/null
     cmp "$prefix/installed.wav" "$prefix/built.wav"
 
-    echo "== Debian package: build twice, lintian, install, run, remove"
+    echo "== Debian package: build under umask 022 and 077, lintian, install, run, remove"
     # Its own build folders, configured as a packager would: no tests. Two
-    # builds with the same SOURCE_DATE_EPOCH must give the same package.
+    # builds with the same SOURCE_DATE_EPOCH, one under a strict umask, must
+    # give the same package.
     if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
         SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
     else
         SOURCE_DATE_EPOCH=$(stat -c %Y NEWS.md)
     fi
     export SOURCE_DATE_EPOCH
-    for dir in build-deb build-deb-again; do
-        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-            -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-        cmake --build "$dir" -j"$jobs" >/dev/null
-        (cd "$dir" && rm -f ./*.deb && cpack -G DEB >/dev/null)
+    for build in "build-deb 022" "build-deb-again 077"; do
+        read -r dir mask <<<"$build"
+        rm -rf "$dir"
+        (
+            umask "$mask"
+            cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+                -DCMAKE_INSTALL_PREFIX=/usr >/dev/null 2>&1
+            cmake --build "$dir" -j"$jobs" >/dev/null
+            cd "$dir" && cpack -G DEB >/dev/null
+        )
     done
     deb=$(ls build-deb/opus2wav_*.deb)
     cmp "$deb" build-deb-again/opus2wav_*.deb
     unset SOURCE_DATE_EPOCH
-    echo "$deb (reproducible: a second build is identical)"
+    echo "$deb (reproducible: the build under umask 077 is identical)"
     dpkg-deb --field "$deb"
     lintian --fail-on error,warning --allow-root "$deb"
     echo "lintian: no errors, no warnings"
@@ -94,6 +108,29 @@ test)
     dpkg -r opus2wav >/dev/null
     test ! -e /usr/bin/opus2wav
     rm -rf "$prefix"
+
+    echo "== source tarball: sources only; the README's setup and debhelper build work from it"
+    (cd build-deb && rm -f ./*-Source.tar.gz && cpack --config CPackSourceConfig.cmake >/dev/null)
+    tarball=$(ls build-deb/opus2wav-*-Source.tar.gz)
+    if tar -tzf "$tarball" | grep -E '/(build[^/]*|sample|\.git)/'; then
+        echo "build outputs or samples in the source tarball" >&2
+        exit 1
+    fi
+    echo "$tarball: $(du -k "$tarball" | cut -f1) KiB, $(tar -tzf "$tarball" | wc -l) entries"
+    unpacked=$(mktemp -d)
+    tar -xzf "$tarball" -C "$unpacked"
+    source_dir=$(echo "$unpacked"/opus2wav-*-Source)
+    (cd "$source_dir" && bash tools/setup.sh sample >/dev/null && test -s sample/sample.wav)
+    echo "tools/setup.sh sample: ok from the tarball"
+    bash tests/recipes/recipe_text.sh README.md debian-folder >"$unpacked/debian-folder.sh"
+    if ! (cd "$source_dir" && bash "$unpacked/debian-folder.sh") >"$unpacked/build.log" 2>&1; then
+        tail -n 60 "$unpacked/build.log"
+        exit 1
+    fi
+    lintian --fail-on error,warning --allow-root "$unpacked"/opus2wav_*.deb
+    dpkg-deb --field "$unpacked"/opus2wav_*_*.deb Depends
+    echo "debhelper package from the README's debian/ folder: lintian: no errors, no warnings"
+    rm -rf "$unpacked"
 
     echo "== fuzzing for 60 s"
     fuzz_log=$(mktemp)

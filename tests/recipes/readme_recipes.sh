@@ -2,20 +2,22 @@
 # Runs the README's recipes as they are written there: the batch conversions
 # (xargs, GNU parallel, GNU parallel across machines through an sshd started
 # here on loopback with a throw-away key) over generated files with blanks in
-# their names and one damaged file, and in an empty folder; the timed and the
-# background recording of a stream from the project's test server.
+# their names, one damaged file and one with a hole, in an empty folder, under
+# SIGTERM and on a full tmpfs; the timed and the background recording of a
+# stream from the project's test server; the speech recipe through sox.
 #
 #   readme_recipes.sh README BIN_DIR MAKE_OPUS HTTP_SERVER
 #
 # BIN_DIR holds the opus2wav under test. Exits 77 (skipped) when GNU parallel,
-# rsync or sshd is missing.
+# rsync, sshd or sox is missing.
 set -euo pipefail
 readme=$1
 bin_dir=$2
 make_opus=$3
 http_server=$4
+here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in parallel rsync ssh ssh-keygen /usr/sbin/sshd; do
+for tool in parallel rsync ssh ssh-keygen /usr/sbin/sshd sox setsid; do
     if ! command -v "$tool" >/dev/null; then
         echo "skipped: $tool is not installed"
         exit 77
@@ -26,6 +28,7 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    if mountpoint -q "$work/full" 2>/dev/null; then umount "$work/full" || true; fi
     if [ -s "$work/sshd.pid" ]; then kill "$(cat "$work/sshd.pid")" 2>/dev/null || true; fi
     rm -rf "$work"
 }
@@ -39,29 +42,25 @@ fail() {
     failures=$((failures + 1))
 }
 
-# The shell text of the block marked <!-- recipe: NAME --> in the README.
+# The shell text of the block marked <!-- recipe: NAME --> in the README; a
+# batch recipe comes behind the conversion of one file that it uses.
 recipe() {
-    local text
-    text=$(awk -v marker="<!-- recipe: $1 -->" '
-        $0 == marker { found = 1; next }
-        found == 1 && /^```/ { found = 2; next }
-        found == 2 && /^```/ { exit }
-        found == 2 { print }' "$readme")
-    if [ -z "$text" ]; then
-        echo "FAIL the README has no recipe named $1" >&2
-        exit 1
+    if [[ $1 == batch-* ]]; then
+        bash "$here/recipe_text.sh" "$readme" batch-convert
     fi
-    printf '%s\n' "$text"
+    bash "$here/recipe_text.sh" "$readme" "$1"
 }
 
-# Three good inputs, two with blanks in their names, and one cut off inside
-# its first page.
+# Three good inputs, two with blanks in their names, one cut off inside its
+# first page and one with a page missing (a hole: decoded, with a warning).
 fixture() {
     mkdir -p "$1"
     "$make_opus" "$1/note 1.opus" ms=700 >/dev/null
     "$make_opus" "$1/note 10.opus" ms=900 ch=1 >/dev/null
     "$make_opus" "$1/plain.opus" ms=500 >/dev/null
     head -c 30 "$1/plain.opus" >"$1/damaged.opus"
+    "$make_opus" "$work/long.opus" ms=3000 pagems=100 >/dev/null
+    python3 "$here/../../tools/ogg_rewrite.py" "$work/long.opus" "$1/hole y.opus" drop:10
 }
 
 # Header sizes that match the file: RIFF = size - 8, data = size - 44.
@@ -80,16 +79,19 @@ check_batch() {
     fixture "$dir"
     (cd "$dir" && bash -c "$script") >"$work/$name.out" 2>"$work/$name.err" || status=$?
     [ "$status" -eq "$expected" ] || fail "$name: status $status, expected $expected"
-    for base in "note 1" "note 10" plain; do
+    for base in "note 1" "note 10" plain "hole y"; do
         opus2wav "$dir/$base.opus" >"$work/expected.wav" 2>/dev/null
         cmp -s "$dir/$base.wav" "$work/expected.wav" || fail "$name: $base.wav differs or is missing"
     done
     [ ! -e "$dir/damaged.wav" ] || fail "$name: the failed output was left behind"
-    if ls "$dir" | grep '\.log$' | grep -qv '^convert\.log$'; then
-        fail "$name: a log was left behind: $(ls "$dir")"
+    if ls "$dir" | grep -v '^convert\.log$' | grep -qv '\.opus$\|\.wav$'; then
+        fail "$name: something was left behind: $(ls "$dir")"
     fi
-    grep -qF "Failed to open file './damaged.opus': -132" "$work/$name.err" ||
-        fail "$name: the failure is not shown: $(cat "$work/$name.err")"
+    grep -qxF "./damaged.opus: Failed to open file './damaged.opus': -132" "$work/$name.err" ||
+        fail "$name: the failure is not shown with its name: $(cat "$work/$name.err")"
+    tail -n 2 "$work/$name.err" | tr '\n' '|' |
+        grep -qxF "Decoded with warnings (holes, gaps or a length mismatch):|./hole y.opus|" ||
+        fail "$name: the file with a hole is not listed at the end: $(cat "$work/$name.err")"
 
     # An empty folder: nothing is run and nothing is made but the job log.
     mkdir "$dir-empty"
@@ -103,6 +105,61 @@ check_batch() {
 
 check_batch batch-xargs 123
 check_batch batch-parallel 1
+
+# SIGTERM to a running batch's process group: whatever has a final name is
+# whole, and no .part file is left.
+before=$failures
+dir="$work/stopped"
+mkdir -p "$dir"
+for i in 1 2 3 4; do "$make_opus" "$dir/track $i.opus" ms=120000 >/dev/null; done
+script=$(recipe batch-xargs)
+(cd "$dir" && exec setsid bash -c "$script") >/dev/null 2>&1 &
+batch=$!
+for _ in $(seq 1 200); do
+    [ "$(du -sk "$dir" | cut -f1)" -gt 8000 ] && break
+    sleep 0.05
+done
+kill -TERM -- -"$batch" 2>/dev/null || fail "batch-xargs under SIGTERM: the batch ended too soon"
+wait "$batch" || true
+for _ in $(seq 1 100); do pgrep -f "$dir" >/dev/null || break; sleep 0.05; done
+for wav in "$dir"/*.wav; do
+    [ -e "$wav" ] || continue
+    opus2wav "${wav%.wav}.opus" >"$work/expected.wav" 2>/dev/null
+    cmp -s "$wav" "$work/expected.wav" || fail "batch-xargs under SIGTERM: $wav is partial"
+done
+! ls "$dir" | grep -q '\.part$' || fail "batch-xargs under SIGTERM: left $(ls "$dir")"
+[ "$failures" -ne "$before" ] || echo "ok   batch-xargs under SIGTERM"
+
+# A full disk: every run fails, every failure line names its input, and the
+# status says so. Only root can mount the tmpfs.
+if [ "$(id -u)" -eq 0 ]; then
+    before=$failures
+    dir="$work/full"
+    mkdir -p "$dir"
+    mount -t tmpfs -o size=400k tmpfs "$dir"
+    for i in 1 2 3; do "$make_opus" "$dir/track $i.opus" ms=5000 >/dev/null; done
+    status=0
+    (cd "$dir" && bash -c "$script") >/dev/null 2>"$work/full.err" || status=$?
+    [ "$status" -eq 123 ] || fail "batch-xargs on a full disk: status $status, expected 123"
+    grep -q "No space left on device" "$work/full.err" || fail "batch-xargs on a full disk: no error shown"
+    if grep -v "^\./track [123]\.opus: " "$work/full.err" | grep -q .; then
+        fail "batch-xargs on a full disk: a line without its file: $(cat "$work/full.err")"
+    fi
+    ! ls "$dir" | grep -q '\.part$\|\.wav$' || fail "batch-xargs on a full disk: left $(ls "$dir")"
+    umount "$dir"
+    [ "$failures" -ne "$before" ] || echo "ok   batch-xargs on a full disk"
+fi
+
+# A 16 kHz mono file for a speech recogniser, through sox.
+before=$failures
+mkdir -p "$work/speech"
+"$make_opus" "$work/speech/note.opus" ms=1500 >/dev/null
+(cd "$work/speech" && bash -c "$(recipe speech-16k)") 2>/dev/null || fail "speech-16k: status $?"
+[ "$(soxi -r "$work/speech/note16k.wav" 2>/dev/null)" = 16000 ] &&
+    [ "$(soxi -c "$work/speech/note16k.wav" 2>/dev/null)" = 1 ] &&
+    [ "$(soxi -s "$work/speech/note16k.wav" 2>/dev/null)" = 24000 ] ||
+    fail "speech-16k: not 1.5 s of 16 kHz mono"
+[ "$failures" -ne "$before" ] || echo "ok   speech-16k"
 
 # Two "machines", host1 and host2, both this one through an sshd on a free
 # loopback port; the remote shell finds the opus2wav under test first.
