@@ -81,11 +81,11 @@ int seek_input(void *stream, opus_int64 offset, int whence) {
         offset -= input->end - input->next;
     }
     opus_int64 at = o2w_lseek(input->fd, offset, whence);
-    if (at == -1 || at < input->base) {
+    if (at == -1) {
         return -1;
     }
     input->next = input->end = 0;
-    return 0;
+    return at < input->base ? -1 : 0;
 }
 
 opus_int64 tell_input(void *stream) {

@@ -5,20 +5,20 @@
 #include <csignal>
 
 bool create_private_timer(PrivateTimer *timer, int slot, void (*handler)(int), int flags) {
-    timer->signal_number = SIGRTMIN + slot;
+    int signal_number = SIGRTMIN + slot;
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
-    sigaction(timer->signal_number, &action, nullptr);
+    sigaction(signal_number, &action, nullptr);
     sigset_t only;
     sigemptyset(&only);
-    sigaddset(&only, timer->signal_number);
+    sigaddset(&only, signal_number);
     sigprocmask(SIG_UNBLOCK, &only, nullptr);
 
     struct sigevent event {};
     event.sigev_notify = SIGEV_SIGNAL;
-    event.sigev_signo = timer->signal_number;
+    event.sigev_signo = signal_number;
     timer->created = timer_create(CLOCK_MONOTONIC, &event, &timer->id) == 0;
     return timer->created;
 }

@@ -9,7 +9,6 @@
 
 struct PrivateTimer {
     timer_t id{};
-    int signal_number = 0;
     bool created = false;
 };
 

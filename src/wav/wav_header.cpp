@@ -21,10 +21,6 @@ void store_le32(unsigned char *at, uint32_t value) {
     at[3] = static_cast<unsigned char>((value >> 24) & 0xFF);
 }
 
-} // namespace
-
-namespace {
-
 void fill_sizes(WavHeader *header, int64_t sample_count) {
     std::memcpy(header->bytes, WAV_TEMPLATE, WAV_HEADER_SIZE);
     if (sample_count <= 0 || sample_count > WAV_MAX_SAMPLES) {

@@ -48,11 +48,15 @@ class Interrupt : public testing::Test {
             same_bytes(bytes.substr(44), reference_pcm(input).substr(0, bytes.size() - 44)));
     }
 
+    // What /proc/PID/name of the program says now.
+    static std::string proc_file(int pid, const char *name) {
+        return read_file("/proc/" + std::to_string(pid) + "/" + name);
+    }
+
     // Waits until the program is blocked in the kernel at where (a part of
     // the name in /proc/PID/wchan: "pipe_read", "pipe_write", "poll").
     static bool blocked_in(int pid, const char *where) {
-        std::string wchan = "/proc/" + std::to_string(pid) + "/wchan";
-        return wait_until([&] { return contains(read_file(wchan), where); });
+        return wait_until([&] { return contains(proc_file(pid, "wchan"), where); });
     }
 
     static std::string interrupted_line(int64_t frames) {
@@ -201,8 +205,8 @@ TEST_F(Interrupt, StalledNetworkSourceIntoFile) {
     ASSERT_TRUE(blocked_in(p.pid, "poll"));
     // The open is over: no timer of its 60 s bound (the program's first
     // real-time signal) is left to end a long capture.
-    EXPECT_FALSE(contains(read_file("/proc/" + std::to_string(p.pid) + "/timers"),
-                          "signal: " + std::to_string(SIGRTMIN + 1) + "/"));
+    EXPECT_FALSE(
+        contains(proc_file(p.pid, "timers"), "signal: " + std::to_string(SIGRTMIN + 1) + "/"));
     kill(p.pid, SIGTERM);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM) << err;
@@ -258,9 +262,7 @@ TEST_F(Interrupt, BlockedWritingTheFirstHeader) {
     while (write(filler, block.data(), block.size()) > 0) {
     }
     Spawned p = spawn_program({opus2wav_bin(), ten}, "", fifo);
-    ASSERT_TRUE(wait_until([&] {
-        return contains(read_file("/proc/" + std::to_string(p.pid) + "/wchan"), "pipe_write");
-    }));
+    ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGTERM);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 3000), 128 + SIGTERM) << err;
@@ -278,10 +280,8 @@ TEST_F(Interrupt, IgnoredSignalStaysIgnoredAfterAnInterrupt) {
     ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGTERM);
     // Handled once it is no longer pending: an ignored SIGHUP would be dropped.
-    ASSERT_TRUE(wait_until([&] {
-        return contains(read_file("/proc/" + std::to_string(p.pid) + "/status"),
-                        "ShdPnd:\t0000000000000000");
-    }));
+    ASSERT_TRUE(wait_until(
+        [&] { return contains(proc_file(p.pid, "status"), "ShdPnd:\t0000000000000000"); }));
     kill(p.pid, SIGHUP);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM);
@@ -299,9 +299,7 @@ TEST_F(Interrupt, HangingServerKeepsTheDefaultDeath) {
     std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
     for (int sig : {SIGINT, SIGALRM}) {
         Spawned p = spawn_program({opus2wav_bin(), url}, "", wav);
-        ASSERT_TRUE(wait_until([&] {
-            return contains(read_file("/proc/" + std::to_string(p.pid) + "/wchan"), "poll");
-        }));
+        ASSERT_TRUE(blocked_in(p.pid, "poll"));
         kill(p.pid, sig);
         std::string err;
         EXPECT_EQ(finish_program(p, &err, 5000), 128 + sig);
