@@ -1,14 +1,17 @@
-#include "driver/decode_session.h"
+#include "driver/decode_loop.h"
+
+#include "driver/progress.h"
 #include "platform/interrupts.h"
-#include "platform/standard_streams.h"
+#include "platform/output.h"
 #include "report/stream_report.h"
+#include "wav/wav_header.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-void pcm_to_little_endian(const opus_int16 *pcm, int frames, unsigned char *out) {
-    int values = 2 * frames;
+void pcm_to_little_endian(const opus_int16 *pcm, int samples, unsigned char *out) {
+    int values = 2 * samples;
     for (int i = 0; i < values; i++) {
         uint16_t v = static_cast<uint16_t>(pcm[i]);
         out[2 * i] = static_cast<unsigned char>(v & 0xFF);
@@ -16,66 +19,86 @@ void pcm_to_little_endian(const opus_int16 *pcm, int frames, unsigned char *out)
     }
 }
 
-void decode_loop(DecodeSession &session, const char *shown_name) {
-    // Both buffers serve every block of the run.
-    opus_int16 pcm[PCM_BUFFER_VALUES];
-    unsigned char bytes[2 * PCM_BUFFER_VALUES];
+namespace {
 
+// Both buffers serve every block of the run.
+struct Buffers {
+    opus_int16 pcm[PCM_BUFFER_VALUES];
+    unsigned char bytes[PCM_BUFFER_SAMPLES * WAV_BYTES_PER_SAMPLE];
+};
+
+// One pass: read, report, convert, write. Returns false when decoding stops,
+// with session.end saying why.
+bool decode_block(DecodeSession &session, const char *shown_name, Buffers &buffers) {
+    int samples = op_read_stereo(session.decoder, buffers.pcm, PCM_BUFFER_VALUES);
+    if (interrupt_signal() != 0) {
+        session.end = RunEnd::INTERRUPTED;
+        return false;
+    }
+    if (samples == OP_HOLE) {
+        fprintf(stderr, "\nHole detected! Corrupt file segment?\n");
+        return true;
+    }
+    if (samples < 0) {
+        fprintf(stderr, "\nError decoding '%s': %i\n", shown_name, samples);
+        if (session.source_is_ssl) {
+            fprintf(stderr, "Possible truncation attack?\n");
+        }
+        session.end = RunEnd::DECODE_FAILED;
+        return false;
+    }
+    int link = op_current_link(session.decoder);
+    bool link_changed = link != session.previous_link;
+    if (link_changed) {
+        report_link(session.decoder, link);
+        if (!op_seekable(session.decoder)) {
+            rebase_link_offset(session, link, samples);
+        }
+    }
+    if (progress_due(session, link_changed)) {
+        show_progress(session);
+    }
+    check_pcm_continuity(session, samples);
+    if (samples == 0) {
+        session.end = RunEnd::INPUT_ENDED;
+        return false;
+    }
+    if (interrupt_signal() != 0) {
+        // It came while the link block or the progress line was written.
+        session.end = RunEnd::INTERRUPTED;
+        return false;
+    }
+    pcm_to_little_endian(buffers.pcm, samples, buffers.bytes);
+    // Straight to the descriptor: a block counts once it has reached it,
+    // and a part of it by its whole samples.
+    size_t put = 0;
+    int outcome =
+        write_output(buffers.bytes, static_cast<size_t>(samples) * WAV_BYTES_PER_SAMPLE, &put);
+    if (outcome != OUTPUT_WRITTEN) {
+        session.samples_written += static_cast<int64_t>(put / WAV_BYTES_PER_SAMPLE);
+        if (outcome == OUTPUT_INTERRUPTED) {
+            // A write into a full pipe, given up for the interrupt.
+            session.end = RunEnd::INTERRUPTED;
+            return false;
+        }
+        fprintf(stderr, "\nError writing decoded audio data: %s\n", strerror(errno));
+        session.end = RunEnd::WRITE_FAILED;
+        return false;
+    }
+    session.samples_written += samples;
+    session.previous_link = link;
+    return true;
+}
+
+} // namespace
+
+void decode_loop(DecodeSession &session, const char *shown_name) {
+    static Buffers buffers;
     start_pcm_tracking(session);
     session.samples_written = 0;
     // An interrupt stops the loop before the next read and before the next
     // write, so no block is decoded or written after it.
-    while (interrupt_signal() == 0) {
-        int samples = op_read_stereo(session.decoder, pcm, PCM_BUFFER_VALUES);
-        if (interrupt_signal() != 0) {
-            return;
-        }
-        if (samples == OP_HOLE) {
-            fprintf(stderr, "\nHole detected! Corrupt file segment?\n");
-            continue;
-        }
-        if (samples < 0) {
-            fprintf(stderr, "\nError decoding '%s': %i\n", shown_name, samples);
-            if (session.source_is_ssl) {
-                fprintf(stderr, "Possible truncation attack?\n");
-            }
-            session.exit_status = 1;
-            return;
-        }
-        int link = op_current_link(session.decoder);
-        bool link_changed = link != session.previous_link;
-        if (link_changed) {
-            report_link(session.decoder, link);
-            if (!op_seekable(session.decoder)) {
-                rebase_link_offset(session, link, samples);
-            }
-        }
-        if (progress_due(session, link_changed)) {
-            show_progress(session);
-        }
-        check_pcm_continuity(session, samples);
-        if (samples == 0) {
-            session.exit_status = 0;
-            return;
-        }
-        if (interrupt_signal() != 0) {
-            return; // came while the link block or the progress line was written
-        }
-        pcm_to_little_endian(pcm, samples, bytes);
-        // Straight to the descriptor: a block counts once it has reached it,
-        // and a part of it by its whole frames.
-        size_t put = 0;
-        int outcome = write_output(bytes, static_cast<size_t>(4) * samples, &put);
-        if (outcome != OUTPUT_WRITTEN) {
-            session.samples_written += static_cast<int64_t>(put / 4);
-            if (outcome == OUTPUT_INTERRUPTED) {
-                return; // a write into a full pipe, given up for the interrupt
-            }
-            fprintf(stderr, "\nError writing decoded audio data: %s\n", strerror(errno));
-            session.exit_status = 1;
-            return;
-        }
-        session.samples_written += samples;
-        session.previous_link = link;
+    session.end = RunEnd::INTERRUPTED;
+    while (interrupt_signal() == 0 && decode_block(session, shown_name, buffers)) {
     }
 }

@@ -1,9 +1,12 @@
 // The outline of a run: arguments, open, seek probe and totals, the first
 // header, the decode loop, the end of the run.
-#include "driver/decode_session.h"
+#include "driver/entry.h"
+
+#include "driver/decode_loop.h"
 #include "driver/end_of_run.h"
 #include "driver/open_input.h"
 #include "platform/interrupts.h"
+#include "platform/output.h"
 #include "platform/standard_streams.h"
 #include "platform/utf8_arguments.h"
 #include "report/input_name.h"
@@ -17,36 +20,21 @@
 
 namespace {
 
-// The run from the open to the exit status.
-int decode_input(const char *input_name, const char *shown_name) {
-    OpenedInput input;
-    if (!open_input(input_name, shown_name, &input)) {
-        return 1;
-    }
-    DecodeSession session;
-    session.decoder = input.decoder;
-    session.source_is_ssl = input.source_is_ssl;
-
+// From the open decoder to the exit status; the caller frees the decoder.
+int decode_opened(DecodeSession &session, const char *shown_name) {
     // An output in append mode would put a rewritten header at its end, so
     // it counts as one that cannot seek.
-    int64_t header_offset = descriptor_position(stdout);
-    if (stream_appends(stdout)) {
-        header_offset = -1;
-    }
-    session.output_seekable = header_offset >= 0;
-
+    session.header_offset = output_appends() ? -1 : output_position();
     if (op_seekable(session.decoder)) {
         session.declared_samples = report_stream_totals(session.decoder);
-    } else if (!session.output_seekable) {
+    } else if (!output_seekable(session)) {
         fprintf(stderr, "WARNING: Neither input nor output are seekable.\n");
         fprintf(stderr, "Writing non-standard WAV header with invalid chunk sizes.\n");
     }
 
     // From the first header on there is a file to finish: the handlers are
     // in place before it is written, so an interrupt at any moment ends the
-    // run cleanly instead of leaving that header behind. One that comes
-    // before the header is complete ends the run with no frames, and a
-    // seekable output then gets the exact header of an empty file.
+    // run cleanly instead of leaving that header behind.
     catch_interrupts();
     WavHeader header;
     fill_wav_header(&header, session.declared_samples);
@@ -57,13 +45,32 @@ int decode_input(const char *input_name, const char *shown_name) {
         // Part of a header is no WAV file: the output is left as it was.
         cut_output_back(size_before, put);
         fprintf(stderr, "Error writing WAV header: %s\n", strerror(errno));
-        op_free(session.decoder);
         return 1;
     }
-    if (outcome == OUTPUT_WRITTEN) {
+    if (outcome == OUTPUT_INTERRUPTED) {
+        // Stopped before the header was complete: no samples, and a seekable
+        // output gets the exact header of an empty file.
+        session.end = RunEnd::INTERRUPTED;
+    } else {
         decode_loop(session, shown_name);
     }
-    return end_run(session, header, header_offset);
+    return end_run(session, header);
+}
+
+// The run from the open to the exit status, or to the death by the signal
+// that interrupted it.
+int decode_input(const char *input_name, const char *shown_name) {
+    OpenedInput input;
+    if (!open_input(input_name, shown_name, &input)) {
+        return 1;
+    }
+    DecodeSession session;
+    session.decoder = input.decoder;
+    session.source_is_ssl = input.source_is_ssl;
+    int status = decode_opened(session, shown_name);
+    op_free(input.decoder);
+    end_if_interrupted();
+    return status;
 }
 
 } // namespace

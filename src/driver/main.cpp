@@ -1,4 +1,4 @@
-#include "driver/decode_session.h"
+#include "driver/entry.h"
 
 int main(int argc, char **argv) {
     return opus2wav_main(argc, argv);

@@ -6,7 +6,13 @@
 
 #include <opusfile.h>
 
+// The decoder points into this record (the descriptor stream below), so it
+// is never copied or moved; the entry frees the decoder before it goes.
 struct OpenedInput {
+    OpenedInput() = default;
+    OpenedInput(const OpenedInput &) = delete;
+    OpenedInput &operator=(const OpenedInput &) = delete;
+
     OggOpusFile *decoder = nullptr;
     int source_is_ssl = 0; // the station facts' is_ssl; 0 for anything but a URL
     int error = 0;         // the last open call's code when there is no decoder

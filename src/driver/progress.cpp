@@ -1,4 +1,4 @@
-#include "driver/decode_session.h"
+#include "driver/progress.h"
 #include "report/number_format.h"
 
 #include <cinttypes>

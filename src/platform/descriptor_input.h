@@ -3,7 +3,9 @@
 // blocked on a pipe, a FIFO or a stalled device comes back at once when the
 // run has been asked to stop, instead of being retried by a stdio stream.
 // Reads go to the descriptor in large blocks; a descriptor handed over
-// non-blocking is waited for.
+// non-blocking is waited for. On Windows only standard input goes through
+// here (files are opened by the library), and a blocked read is not
+// interrupted.
 #pragma once
 
 #include <cstdint>

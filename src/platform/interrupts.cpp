@@ -1,6 +1,17 @@
 #include "platform/interrupts.h"
 
+#include <csignal>
+
+namespace {
+
+// The signal that asked the run to stop; written only by the handler.
 volatile sig_atomic_t interrupt_received = 0;
+
+} // namespace
+
+int interrupt_signal() {
+    return interrupt_received;
+}
 
 #ifndef _WIN32
 
@@ -15,8 +26,7 @@ constexpr int SIGNAL_COUNT = sizeof INTERRUPT_SIGNALS / sizeof INTERRUPT_SIGNALS
 bool caught[SIGNAL_COUNT] = {};
 // How often a blocking call is interrupted once the run has been asked to stop.
 constexpr long WAKE_INTERVAL_US = 5000;
-// Which of the real-time signals the wake-up timer uses.
-constexpr int WAKE_TIMER_SLOT = 2;
+// Made by the first catch_interrupts, kept for the process.
 PrivateTimer wake_timer;
 
 void set_signal_handler(int signal_number, void (*handler)(int)) {
@@ -42,8 +52,10 @@ void on_interrupt(int signal_number) {
 
 } // namespace
 
-void catch_interrupts() {
-    create_private_timer(&wake_timer, WAKE_TIMER_SLOT, on_wake);
+bool catch_interrupts() {
+    if (!wake_timer.created) {
+        create_private_timer(&wake_timer, WAKE_TIMER_SLOT, on_wake);
+    }
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -61,6 +73,7 @@ void catch_interrupts() {
             sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
         }
     }
+    return wake_timer.created;
 }
 
 void interrupts_end_at_once() {
@@ -71,7 +84,11 @@ void interrupts_end_at_once() {
     }
 }
 
-void end_by_signal(int signal_number) {
+void end_if_interrupted() {
+    int signal_number = interrupt_received;
+    if (signal_number == 0) {
+        return;
+    }
     delete_private_timer(&wake_timer);
     set_signal_handler(signal_number, SIG_DFL);
     sigset_t only;
@@ -97,9 +114,10 @@ void on_interrupt(int signal_number) {
 
 } // namespace
 
-void catch_interrupts() {
+bool catch_interrupts() {
     signal(SIGINT, on_interrupt);
     signal(SIGBREAK, on_interrupt);
+    return true;
 }
 
 void interrupts_end_at_once() {
@@ -107,9 +125,12 @@ void interrupts_end_at_once() {
     signal(SIGBREAK, SIG_DFL);
 }
 
-void end_by_signal(int signal_number) {
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);
+void end_if_interrupted() {
+    int signal_number = interrupt_received;
+    if (signal_number != 0) {
+        signal(signal_number, SIG_DFL);
+        raise(signal_number);
+    }
 }
 
 #endif

@@ -1,34 +1,49 @@
-// Interrupts (SIGINT, SIGTERM, SIGHUP; Ctrl-C and Ctrl-Break on Windows) once
-// there is a WAV file to finish: the handler only records the signal, the
-// decode loop stops at its next check, the run finishes its header and then
-// ends by the same signal, so callers still see a death by that signal.
+// Interrupts: SIGINT, SIGTERM and SIGHUP (Ctrl-C and Ctrl-Break on Windows).
+//
+// The phases of a run:
+//   1. Before the handlers (arguments, open, seek probe, totals): the
+//      dispositions are the parent's, so a signal ends the process at once;
+//      nothing has been written to standard output yet.
+//   2. From catch_interrupts, just before the first header, until the header
+//      on the output is true: the first signal is only recorded (the flag
+//      below) and starts a short repeating wake-up timer, so that every
+//      blocking call that follows returns; later signals are taken and
+//      dropped. The run stops at its next look at the flag, finishes its
+//      header and then ends by that first signal.
+//   3. From interrupts_end_at_once, once the header is true: a further
+//      signal ends the process at once by its default action, and
+//      end_if_interrupted ends it by the first one after the decoder is
+//      freed.
+// A signal that was ignored when the program started stays ignored in every
+// phase.
+//
+// Where the flag is looked at: the decode loop (before each read, after it,
+// and before each write); the input's reads (before every read of the
+// descriptor); write_output (whenever a write returns early); the link
+// report (between comments) and the filter of untrusted text (between its
+// pieces), so that a long listing is cut short; and the end of the run (the
+// "Interrupted" line and the death by the signal).
+//
+// catch_interrupts may be called again in the same process (the fuzz target
+// runs the entry once per input): the wake-up timer is made once for the
+// process and kept. The flag is never cleared.
+//
+// On Windows the runtime calls the handler on a thread of its own, there is
+// no wake-up timer, and a blocked read or write is not interrupted.
 #pragma once
 
-#include <csignal>
+// The signal that asked the run to stop, 0 while none has.
+int interrupt_signal();
 
-// The signal that asked the run to stop, 0 while none has. Read once per
-// block, so it is a plain load.
-extern volatile sig_atomic_t interrupt_received;
+// Installs the handlers (phase 2). Blocking calls are not restarted, so a
+// run stalled on a read or a write comes back to the loop. Returns false
+// when the wake-up timer could not be made.
+bool catch_interrupts();
 
-inline int interrupt_signal() {
-    return interrupt_received;
-}
-
-// Installs the handlers. Blocking calls are not restarted, so a run stalled
-// on a read or a write comes back to the loop. After the first signal a
-// short repeating timer of the program's own interrupts every blocking call
-// that follows, so a read or write entered just after the check of the
-// flag, or text waiting on a full standard error, cannot hold the run
-// either. Further signals are taken and dropped until
-// interrupts_end_at_once. A signal that was ignored when the program started
-// stays ignored.
-void catch_interrupts();
-
-// Called once the header on the output is true: from then on a further
-// interrupt ends the process at once by its default action, so a run that is
-// slow to print its closing lines can still be stopped.
+// Called once the header on the output is true (phase 3).
 void interrupts_end_at_once();
 
-// Ends the process by signal_number with its default action. Returns only
-// where the platform cannot do that.
-void end_by_signal(int signal_number);
+// Ends the process by the signal that interrupted the run, with its default
+// action; returns at once when there was none, and where the platform cannot
+// end the process by a signal.
+void end_if_interrupted();

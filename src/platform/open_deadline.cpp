@@ -10,8 +10,6 @@
 
 namespace {
 
-// Which of the real-time signals the bound's timer uses.
-constexpr int DEADLINE_TIMER_SLOT = 1;
 // How long a standard error that takes nothing may hold the line.
 constexpr long LAST_WORD_US = 2000000;
 
@@ -49,7 +47,7 @@ void on_deadline(int) {
 void arm_open_deadline(const char *message, size_t length, unsigned seconds) {
     deadline_message = message;
     deadline_length = length;
-    if (!create_private_timer(&deadline_timer, DEADLINE_TIMER_SLOT, on_deadline, SA_NODEFER)) {
+    if (!create_private_timer(&deadline_timer, OPEN_DEADLINE_TIMER_SLOT, on_deadline, SA_NODEFER)) {
         return;
     }
     deadline_armed = 1;

@@ -2,10 +2,8 @@
 
 #ifndef _WIN32
 
-#include <csignal>
-
 bool create_private_timer(PrivateTimer *timer, int slot, void (*handler)(int), int flags) {
-    int signal_number = SIGRTMIN + slot;
+    int signal_number = private_timer_signal(slot);
     struct sigaction action {};
     action.sa_handler = handler;
     action.sa_flags = flags;

@@ -4,7 +4,7 @@ namespace {
 
 const char UNIT_PREFIXES[] = " kMGTPE";
 
-constexpr uint64_t SAMPLES_PER_SECOND = 48000;
+constexpr uint64_t SAMPLES_PER_SECOND = OUTPUT_RATE_HZ;
 constexpr uint64_t SAMPLES_PER_MINUTE = 60 * SAMPLES_PER_SECOND;
 constexpr uint64_t SAMPLES_PER_HOUR = 60 * SAMPLES_PER_MINUTE;
 constexpr uint64_t SAMPLES_PER_DAY = 24 * SAMPLES_PER_HOUR;

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 
+// Samples (stereo sample frames) per second of the decoded audio.
 constexpr int OUTPUT_RATE_HZ = 48000;
 
-// Writes a count of 48 kHz frames as "2w3d05h07m09.010s" (show_millis
+// Writes a count of 48 kHz samples as "2w3d05h07m09.010s" (show_millis
 // non-zero) or "2w3d05h07m09s", rounded half up. Negative counts show as 0.
 void show_duration(FILE *stream, int64_t samples, int show_millis);
 

@@ -5,11 +5,11 @@
 
 namespace {
 
-// The placeholder form; every header starts as a fresh copy of it.
+// The fixed fields; every header starts as a fresh copy, then gets its sizes.
 const unsigned char WAV_TEMPLATE[WAV_HEADER_SIZE] = {
-    0x52, 0x49, 0x46, 0x46, 0xFF, 0xFF, 0xFF, 0x7F, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6D, 0x74,
+    0x52, 0x49, 0x46, 0x46, 0x00, 0x00, 0x00, 0x00, 0x57, 0x41, 0x56, 0x45, 0x66, 0x6D, 0x74,
     0x20, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x02, 0x00, 0x80, 0xBB, 0x00, 0x00, 0x00, 0xEE,
-    0x02, 0x00, 0x04, 0x00, 0x10, 0x00, 0x64, 0x61, 0x74, 0x61, 0xFF, 0xFF, 0xFF, 0x7F};
+    0x02, 0x00, 0x04, 0x00, 0x10, 0x00, 0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00};
 
 constexpr int RIFF_SIZE_OFFSET = 4;
 constexpr int DATA_SIZE_OFFSET = 40;
@@ -24,9 +24,11 @@ void store_le32(unsigned char *at, uint32_t value) {
 void fill_sizes(WavHeader *header, int64_t sample_count) {
     std::memcpy(header->bytes, WAV_TEMPLATE, WAV_HEADER_SIZE);
     if (sample_count <= 0 || sample_count > WAV_MAX_SAMPLES) {
+        store_le32(header->bytes + RIFF_SIZE_OFFSET, WAV_SIZE_PLACEHOLDER);
+        store_le32(header->bytes + DATA_SIZE_OFFSET, WAV_SIZE_PLACEHOLDER);
         return;
     }
-    uint32_t data_size = static_cast<uint32_t>(sample_count) * 4u;
+    uint32_t data_size = static_cast<uint32_t>(sample_count) * WAV_BYTES_PER_SAMPLE;
     store_le32(header->bytes + RIFF_SIZE_OFFSET, data_size + 36u);
     store_le32(header->bytes + DATA_SIZE_OFFSET, data_size);
 }

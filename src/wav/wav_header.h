@@ -5,6 +5,8 @@
 #include <cstdint>
 
 constexpr int WAV_HEADER_SIZE = 44;
+// Bytes of one stereo sample in the data: two 16-bit values.
+constexpr int WAV_BYTES_PER_SAMPLE = 4;
 // Both size fields hold this when the length is unknown or too large.
 constexpr uint32_t WAV_SIZE_PLACEHOLDER = 2147483647u;
 // The largest frame count for which riff_size = 4 * count + 36 fits in 2^31 - 1.

@@ -1,4 +1,4 @@
-#include "driver/decode_session.h"
+#include "driver/decode_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "driver/decode_session.h"
+#include "driver/entry.h"
 
 #include <gtest/gtest.h>
 

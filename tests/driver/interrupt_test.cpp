@@ -3,6 +3,8 @@
 // so, and the process still ends by the signal it got.
 #include "run.h"
 
+#include "platform/private_timer.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -59,7 +61,7 @@ class Interrupt : public testing::Test {
         return wait_until([&] { return contains(proc_file(pid, "wchan"), where); });
     }
 
-    static std::string interrupted_line(int64_t frames) {
+    static std::string played_tail(int64_t frames) {
         return " (" + std::to_string(frames) + " samples @ 48 kHz).\n";
     }
 };
@@ -86,7 +88,7 @@ TEST_F(Interrupt, SlowlyFedPipeIntoFile) {
         EXPECT_LT(frames, 480000);
         expect_true_file(wav, ten);
         EXPECT_TRUE(contains(err, "\nInterrupted: played ")) << err;
-        EXPECT_TRUE(contains(err, interrupted_line(frames))) << err;
+        EXPECT_TRUE(contains(err, played_tail(frames))) << err;
         EXPECT_FALSE(contains(err, "Done: played")) << err;
         EXPECT_FALSE(contains(err, "Error")) << err;
     }
@@ -130,7 +132,9 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
     std::string wav = dir + "/chatty.wav";
     Spawned p = spawn_program({opus2wav_bin(), chatty}, "", wav);
     // The first link is written; the comment of the second fills the pipe.
-    ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
+    ASSERT_TRUE(wait_until([&] {
+        return file_size(wav) == static_cast<int64_t>(44 + wav_data_bytes(samples_in_ms(1000)));
+    }));
     ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGINT);
     std::string err;
@@ -145,7 +149,9 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
     // leave the first header (exact for 2 s) behind: the run ends as the
     // first signal asked, with a true header.
     p = spawn_program({opus2wav_bin(), chatty}, "", wav);
-    ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
+    ASSERT_TRUE(wait_until([&] {
+        return file_size(wav) == static_cast<int64_t>(44 + wav_data_bytes(samples_in_ms(1000)));
+    }));
     ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGINT);
     kill(p.pid, SIGTERM);
@@ -174,7 +180,9 @@ TEST_F(Interrupt, SeveralSignalsAtOnceLeaveATrueHeader) {
             int status = finish_program(p, &err);
             EXPECT_TRUE(status == 128 + signals[0] || status == 128 + signals[1]) << status;
             expect_true_file(wav, two_minutes);
-            EXPECT_LT(file_size(wav), 44 + 120 * 192000) << "ended before the signals";
+            EXPECT_LT(file_size(wav),
+                      static_cast<int64_t>(44 + wav_data_bytes(samples_in_ms(120000))))
+                << "ended before the signals";
         }
     }
 }
@@ -205,15 +213,16 @@ TEST_F(Interrupt, StalledNetworkSourceIntoFile) {
     ASSERT_TRUE(blocked_in(p.pid, "poll"));
     // The open is over: no timer of its 60 s bound (the program's first
     // real-time signal) is left to end a long capture.
-    EXPECT_FALSE(
-        contains(proc_file(p.pid, "timers"), "signal: " + std::to_string(SIGRTMIN + 1) + "/"));
+    EXPECT_FALSE(contains(
+        proc_file(p.pid, "timers"),
+        "signal: " + std::to_string(private_timer_signal(OPEN_DEADLINE_TIMER_SLOT)) + "/"));
     kill(p.pid, SIGTERM);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM) << err;
     expect_true_file(wav, ten);
     int64_t frames = (file_size(wav) - 44) / 4;
     EXPECT_TRUE(contains(err, "\nInterrupted: played ")) << err;
-    EXPECT_TRUE(contains(err, interrupted_line(frames))) << err;
+    EXPECT_TRUE(contains(err, played_tail(frames))) << err;
     EXPECT_FALSE(contains(err, "Error decoding")) << err;
 }
 
@@ -276,7 +285,9 @@ TEST_F(Interrupt, BlockedWritingTheFirstHeader) {
 TEST_F(Interrupt, IgnoredSignalStaysIgnoredAfterAnInterrupt) {
     std::string wav = dir + "/nohup.wav";
     Spawned p = spawn_program({"/usr/bin/nohup", opus2wav_bin(), chatty}, "", wav);
-    ASSERT_TRUE(wait_until([&] { return file_size(wav) == 44 + 48000 * 4; }));
+    ASSERT_TRUE(wait_until([&] {
+        return file_size(wav) == static_cast<int64_t>(44 + wav_data_bytes(samples_in_ms(1000)));
+    }));
     ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGTERM);
     // Handled once it is no longer pending: an ignored SIGHUP would be dropped.

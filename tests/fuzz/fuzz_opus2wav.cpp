@@ -1,7 +1,7 @@
 // libFuzzer target: the whole program on arbitrary bytes, once through a file
 // name (a seekable input) and once through standard input (a pipe), with
 // standard output going to a sink.
-#include "driver/decode_session.h"
+#include "driver/entry.h"
 
 #include <cstdint>
 #include <cstdio>

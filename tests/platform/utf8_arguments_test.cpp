@@ -1,4 +1,4 @@
-#include "driver/decode_session.h"
+#include "driver/entry.h"
 #include "platform/utf8_arguments.h"
 
 #include <gtest/gtest.h>

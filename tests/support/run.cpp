@@ -102,8 +102,9 @@ std::string opus_events(const std::string &path, bool through_pipe) {
     return run_shell(cmd).out;
 }
 
-const char *const NEITHER_SEEKABLE = "WARNING: Neither input nor output are seekable.\n"
-                                     "Writing non-standard WAV header with invalid chunk sizes.\n";
+std::string into_pipe(const std::string &command) {
+    return command + " | cat; exit ${PIPESTATUS[0]}";
+}
 
 bool contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;

@@ -45,8 +45,27 @@ std::map<std::string, std::string> opus_facts(const std::string &path);
 // The PCM bytes that op_read_stereo yields for a file, decoded directly.
 std::string reference_pcm(const std::string &path);
 
-// The two lines printed before decoding when neither side can seek.
-extern const char *const NEITHER_SEEKABLE;
+// The program's own messages that several tests look for, as literals.
+// The two lines printed before decoding when neither side can seek:
+constexpr const char *NEITHER_SEEKABLE =
+    "WARNING: Neither input nor output are seekable.\n"
+    "Writing non-standard WAV header with invalid chunk sizes.\n";
+// The length warning, and the line after it when the output cannot seek:
+constexpr const char *LENGTH_WARNING =
+    "\nWARNING: Number of output samples does not match declared file duration.\n";
+constexpr const char *CORRUPT_OUTPUT = "Output WAV file will be corrupt.\n";
+
+// Stereo samples at 48 kHz in ms milliseconds, and the bytes they take in
+// the WAV data.
+constexpr int64_t samples_in_ms(int64_t ms) {
+    return ms * 48;
+}
+constexpr size_t wav_data_bytes(int64_t samples) {
+    return static_cast<size_t>(samples) * 4;
+}
+// A shell command whose standard output goes into a pipe (to cat), with the
+// command's own exit status kept as the script's.
+std::string into_pipe(const std::string &command);
 
 bool contains(const std::string &text, const std::string &part);
 
