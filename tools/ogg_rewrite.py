@@ -19,6 +19,11 @@ unless the operation says otherwise:
     poke:N:OFF:V       set byte OFF of the body of page N to V
     corrupt:OFF        invert the byte at offset OFF of the result (no CRC fix)
     truncate:N         keep the first N bytes of the result (N < 0: drop -N)
+    pad:N              append N zero bytes to the result
+    no-eos             clear the end-of-stream flag of every page
+    mux                add a second logical stream (serial 0x0F0F0F0F) of
+                       small pages: its first page after page 0, one after
+                       every later page, its last page ending the file
 """
 import struct
 import sys
@@ -150,6 +155,19 @@ def set_vendor(pages, vendor):
         raise SystemExit("ogg_rewrite: no single-page OpusTags packet")
 
 
+def add_foreign_stream(pages):
+    def foreign(seq, flags):
+        header = bytearray(b"OggS\x00") + bytes([flags]) + bytes(8)
+        header += struct.pack("<III", 0x0F0F0F0F, seq, 0) + b"\x00"
+        return Page(header, b"\x0a", b"foreign!!!")
+
+    count = len(pages) - 1
+    out = [pages[0], foreign(0, 0x02)]
+    for i, page in enumerate(pages[1:]):
+        out += [page, foreign(i + 1, 0x04 if i == count - 1 else 0)]
+    return out
+
+
 def main(argv):
     if len(argv) < 3:
         raise SystemExit(__doc__)
@@ -186,7 +204,12 @@ def main(argv):
             for page in pages:
                 if page.body.startswith(b"OpusHead"):
                     struct.pack_into("<I", page.body, 12, args[0])
-        elif name in ("corrupt", "truncate"):
+        elif name == "no-eos":
+            for page in pages:
+                page.header[5] &= ~0x04
+        elif name == "mux":
+            pages = add_foreign_stream(pages)
+        elif name in ("corrupt", "truncate", "pad"):
             tail_ops.append((name, args[0]))
         else:
             raise SystemExit("ogg_rewrite: unknown operation " + op)
@@ -194,6 +217,8 @@ def main(argv):
     for name, value in tail_ops:
         if name == "corrupt":
             out[value] ^= 0xFF
+        elif name == "pad":
+            out += bytes(value)
         else:
             out = out[:value]
     with open(argv[2], "wb") as f:

@@ -45,6 +45,7 @@ int decode_opened(DecodeSession &session, const char *shown_name) {
         // Part of a header is no WAV file: the output is left as it was.
         cut_output_back(size_before, put);
         fprintf(stderr, "Error writing WAV header: %s\n", strerror(errno));
+        session.end = RunEnd::WRITE_FAILED;
         return 1;
     }
     if (outcome == OUTPUT_INTERRUPTED) {
@@ -68,6 +69,12 @@ int decode_input(const char *input_name, const char *shown_name) {
     session.decoder = input.decoder;
     session.source_is_ssl = input.source_is_ssl;
     int status = decode_opened(session, shown_name);
+    // The library measures a stream by its complete pages and drops the rest
+    // silently: the last line of a run says when there was a rest.
+    if (session.end == RunEnd::INPUT_ENDED && input_cut_short(&input.descriptor)) {
+        fprintf(stderr,
+                "\nWARNING: Input does not end with a whole Ogg page: it may be cut short.\n");
+    }
     op_free(input.decoder);
     end_if_interrupted();
     return status;

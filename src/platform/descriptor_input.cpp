@@ -11,6 +11,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #define o2w_read read
 #define o2w_lseek lseek
@@ -51,14 +52,24 @@ int read_descriptor(int fd, unsigned char *bytes, int count) {
     }
 }
 
+// A read of the descriptor whose bytes are followed page by page when the
+// input cannot seek.
+int read_followed(DescriptorInput *input, unsigned char *bytes, int count) {
+    int got = read_descriptor(input->fd, bytes, count);
+    if (got > 0 && input->tracks_pages) {
+        follow_pages(&input->pages, bytes, static_cast<size_t>(got));
+    }
+    return got;
+}
+
 int read_input(void *stream, unsigned char *bytes, int count) {
     auto *input = static_cast<DescriptorInput *>(stream);
     if (input->next == input->end) {
         // A large request goes straight to the descriptor.
         if (count >= INPUT_BLOCK_SIZE) {
-            return read_descriptor(input->fd, bytes, count);
+            return read_followed(input, bytes, count);
         }
-        int got = read_descriptor(input->fd, input->block, INPUT_BLOCK_SIZE);
+        int got = read_followed(input, input->block, INPUT_BLOCK_SIZE);
         if (got <= 0) {
             return got;
         }
@@ -114,6 +125,8 @@ void start_descriptor_input(DescriptorInput *input, int fd, bool owned) {
     opus_int64 at = o2w_lseek(fd, 0, SEEK_CUR);
     input->base = at > 0 ? at : 0;
     input->next = input->end = 0;
+    input->tracks_pages = at == -1;
+    input->pages = PageTracker{};
 }
 
 void close_descriptor_input(DescriptorInput *input) {
@@ -125,6 +138,36 @@ void close_descriptor_input(DescriptorInput *input) {
 }
 
 #ifndef _WIN32
+
+bool input_cut_short(DescriptorInput *input) {
+    if (input->fd < 0) {
+        return false;
+    }
+    if (input->tracks_pages) {
+        return !input->pages.at_boundary;
+    }
+    // The last bytes of the file, read where they are: the descriptor's
+    // position is left alone. The read-ahead block is no longer needed.
+    struct stat file {};
+    if (fstat(input->fd, &file) != 0 || !S_ISREG(file.st_mode) || file.st_size <= input->base) {
+        return false;
+    }
+    int64_t length = file.st_size - input->base;
+    size_t tail = length < INPUT_BLOCK_SIZE ? static_cast<size_t>(length) : INPUT_BLOCK_SIZE;
+    size_t done = 0;
+    while (done < tail) {
+        ssize_t got = pread(input->fd, input->block + done, tail - done,
+                            static_cast<off_t>(file.st_size - static_cast<int64_t>(tail - done)));
+        if (got <= 0 && !(got == -1 && errno == EINTR)) {
+            return false;
+        }
+        if (got > 0) {
+            done += static_cast<size_t>(got);
+        }
+    }
+    input->next = input->end = 0;
+    return !ends_with_whole_page(input->block, tail);
+}
 
 bool descriptor_is_open(int fd) {
     return fcntl(fd, F_GETFD) != -1;
@@ -139,6 +182,10 @@ int open_input_file(const char *path) {
 }
 
 #else
+
+bool input_cut_short(DescriptorInput *input) {
+    return input->fd >= 0 && input->tracks_pages && !input->pages.at_boundary;
+}
 
 bool descriptor_is_open(int fd) {
     return _get_osfhandle(fd) != -1;

@@ -12,6 +12,8 @@
 
 #include <opusfile.h>
 
+#include "platform/ogg_pages.h"
+
 // Bytes asked of the descriptor at a time.
 constexpr int INPUT_BLOCK_SIZE = 65536;
 
@@ -25,6 +27,9 @@ struct DescriptorInput {
     // Bytes read ahead of the library: block[next, end).
     int next = 0;
     int end = 0;
+    // Set for a descriptor that cannot seek, whose pages are followed.
+    bool tracks_pages = false;
+    PageTracker pages;
     unsigned char block[INPUT_BLOCK_SIZE];
 };
 
@@ -41,6 +46,13 @@ bool descriptor_is_open(int fd);
 // Opens a local file for reading; -1 when it cannot be opened. Not used on
 // Windows, where the library's own opener converts UTF-8 names.
 int open_input_file(const char *path);
+
+// True when the input, read to its end, does not end exactly where a
+// complete Ogg page ends: its last page was cut, or bytes follow the last
+// page. A seekable input has its tail looked at; one that cannot seek was
+// followed as it was read. False for an input that is not a descriptor of
+// ours (a URL), and for a seekable one that is not a regular file.
+bool input_cut_short(DescriptorInput *input);
 
 // Closes what input owns.
 void close_descriptor_input(DescriptorInput *input);

@@ -52,7 +52,9 @@ recipe() {
 }
 
 # Three good inputs, two with blanks in their names, one cut off inside its
-# first page and one with a page missing (a hole: decoded, with a warning).
+# first page, one with a page missing (a hole: decoded, with a warning), one
+# cut short later (decoded, with a warning) and one whose title says
+# "WARNING:" (no warning of the program's own).
 fixture() {
     mkdir -p "$1"
     "$make_opus" "$1/note 1.opus" ms=700 >/dev/null
@@ -61,6 +63,8 @@ fixture() {
     head -c 30 "$1/plain.opus" >"$1/damaged.opus"
     "$make_opus" "$work/long.opus" ms=3000 pagems=100 >/dev/null
     python3 "$here/../../tools/ogg_rewrite.py" "$work/long.opus" "$1/hole y.opus" drop:10
+    head -c 9000 "$work/long.opus" >"$1/cut.opus"
+    "$make_opus" "$1/lyrics.opus" ms=300 "tag=TITLE=WARNING: explicit lyrics" >/dev/null
 }
 
 # Header sizes that match the file: RIFF = size - 8, data = size - 44.
@@ -79,7 +83,7 @@ check_batch() {
     fixture "$dir"
     (cd "$dir" && bash -c "$script") >"$work/$name.out" 2>"$work/$name.err" || status=$?
     [ "$status" -eq "$expected" ] || fail "$name: status $status, expected $expected"
-    for base in "note 1" "note 10" plain "hole y"; do
+    for base in "note 1" "note 10" plain "hole y" cut lyrics; do
         opus2wav "$dir/$base.opus" >"$work/expected.wav" 2>/dev/null
         cmp -s "$dir/$base.wav" "$work/expected.wav" || fail "$name: $base.wav differs or is missing"
     done
@@ -89,9 +93,10 @@ check_batch() {
     fi
     grep -qxF "./damaged.opus: Failed to open file './damaged.opus': -132" "$work/$name.err" ||
         fail "$name: the failure is not shown with its name: $(cat "$work/$name.err")"
-    tail -n 2 "$work/$name.err" | tr '\n' '|' |
-        grep -qxF "Decoded with warnings (holes, gaps or a length mismatch):|./hole y.opus|" ||
-        fail "$name: the file with a hole is not listed at the end: $(cat "$work/$name.err")"
+    sed -n '/^Decoded with warnings (holes, gaps, a length mismatch or a cut-short input):$/,$p' \
+        "$work/$name.err" | LC_ALL=C sort | tr '\n' '|' |
+        grep -qxF "./cut.opus|./hole y.opus|Decoded with warnings (holes, gaps, a length mismatch or a cut-short input):|" ||
+        fail "$name: not exactly the cut file and the file with a hole listed at the end: $(cat "$work/$name.err")"
 
     # An empty folder: nothing is run and nothing is made but the job log.
     mkdir "$dir-empty"

@@ -1,0 +1,90 @@
+// An input that was cut short, or has bytes after its last page, is named on
+// the last line of the run; a whole one, an interrupted run and a failed one
+// are not.
+#include "run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const char *const CUT_WARNING =
+    "\nWARNING: Input does not end with a whole Ogg page: it may be cut short.\n";
+
+struct CutRow {
+    const char *name;
+    const char *input;   // a file made in SetUp
+    const char *command; // @IN@ the input, @BIN@ the program, @WAV@ the output file
+    bool warned;
+    int status;
+};
+
+TEST(CutInput, NamedOnlyWhenTheInputDoesNotEndWithAWholePage) {
+    std::string dir = make_temp_dir();
+    make_opus(dir + "/whole.opus", "ms=3000 pagems=200");
+    make_opus(dir + "/two.opus", "ms=1500 pagems=200 -- ms=1500 ch=1 pagems=200");
+    rewrite_ogg(dir + "/whole.opus", dir + "/no_eos.opus", "no-eos");
+    rewrite_ogg(dir + "/whole.opus", dir + "/padded.opus", "pad:3000");
+    rewrite_ogg(dir + "/whole.opus", dir + "/mux.opus", "mux");
+    std::string whole = read_file(dir + "/whole.opus");
+    std::string two = read_file(dir + "/two.opus");
+    write_file(dir + "/half.opus", whole.substr(0, whole.size() / 2));
+    write_file(dir + "/prefixed_half.opus", "XYZ" + whole.substr(0, whole.size() / 2));
+    write_file(dir + "/second_cut.opus", two.substr(0, two.size() * 3 / 4));
+    // The interrupted capture: the cut input comes through a pipe that stays
+    // open; once all of it was read and audio was written, the run waits for
+    // more and gets SIGTERM (SIGINT stays ignored in a background job of a script).
+    const char *interrupted =
+        "@BIN@ - < <(cat @IN@; exec sleep 10) > @WAV@ & p=$!; "
+        "until [ \"$(stat -c %s @WAV@)\" -gt 44 ] && grep -q pipe_read /proc/$p/wchan; "
+        "do sleep 0.01; done; kill -TERM $p; wait $p";
+
+    const CutRow rows[] = {
+        {"whole file", "whole", "@BIN@ @IN@ > @WAV@", false, 0},
+        {"whole, through a pipe", "whole", "@BIN@ - < <(cat @IN@) > @WAV@", false, 0},
+        {"cut, file", "half", "@BIN@ @IN@ > @WAV@", true, 0},
+        {"cut, pipe", "half", "@BIN@ - < <(cat @IN@) | cat > @WAV@", true, 0},
+        {"cut, positioned standard input", "prefixed_half",
+         "{ head -c 3 > /dev/null; @BIN@ - > @WAV@; } < @IN@", true, 0},
+        {"no end-of-stream flag, file", "no_eos", "@BIN@ @IN@ > @WAV@", false, 0},
+        {"no end-of-stream flag, pipe", "no_eos", "@BIN@ - < <(cat @IN@) > @WAV@", false, 0},
+        {"zero padding, file", "padded", "@BIN@ @IN@ > @WAV@", true, 0},
+        {"zero padding, pipe", "padded", "@BIN@ - < <(cat @IN@) > @WAV@", true, 0},
+        {"chain cut in its second link, file", "second_cut", "@BIN@ @IN@ > @WAV@", true, 0},
+        {"chain cut in its second link, pipe", "second_cut", "@BIN@ - < <(cat @IN@) > @WAV@", true,
+         0},
+        {"another stream's pages around, file", "mux", "@BIN@ @IN@ > @WAV@", false, 0},
+        {"another stream's pages around, pipe", "mux", "@BIN@ - < <(cat @IN@) > @WAV@", false, 0},
+        {"cut, write error", "half", "@BIN@ @IN@ > /dev/full", false, 1},
+        {"cut, interrupted capture", "half", interrupted, false, 128 + 15},
+    };
+    for (const CutRow &row : rows) {
+        std::string in = dir + "/" + row.input + ".opus";
+        std::string wav = dir + "/out.wav";
+        std::string script = row.command;
+        for (const auto &[word, value] :
+             {std::pair<std::string, std::string>{"@BIN@", opus2wav_bin()},
+              {"@IN@", in},
+              {"@WAV@", wav}}) {
+            for (size_t at = script.find(word); at != std::string::npos;
+                 at = script.find(word, at + 1)) {
+                script.replace(at, word.size(), shell_quote(value));
+            }
+        }
+        RunResult r = run_shell(script);
+        EXPECT_EQ(r.status, row.status) << row.name << "\n" << r.err;
+        size_t at = r.err.find(CUT_WARNING);
+        if (row.warned) {
+            // The last line of the run, after the summary.
+            EXPECT_EQ(at, r.err.size() - std::string(CUT_WARNING).size()) << row.name << "\n"
+                                                                          << r.err;
+            EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\n" + std::string(CUT_WARNING)))
+                << row.name;
+        } else {
+            EXPECT_EQ(at, std::string::npos) << row.name << "\n" << r.err;
+        }
+    }
+}
+
+} // namespace
