@@ -7,6 +7,7 @@
 #include "driver/open_input.h"
 #include "platform/interrupts.h"
 #include "platform/output.h"
+#include "platform/stack_limit.h"
 #include "platform/standard_streams.h"
 #include "platform/utf8_arguments.h"
 #include "report/input_name.h"
@@ -96,6 +97,14 @@ int opus2wav_main(int argc, char **argv) {
     if (stream_is_terminal(stdout)) {
         fprintf(stderr, "Not writing WAV data to a terminal: redirect standard output to a file "
                         "or a pipe.\n");
+        return 1;
+    }
+    // The decoders keep their work on the stack: a crash there would leave a
+    // header that lies.
+    size_t stack = ensure_stack();
+    if (stack < STACK_NEEDED) {
+        fprintf(stderr, "Not enough stack: the limit is %zu KiB, at least %zu KiB are needed.\n",
+                stack / 1024, STACK_NEEDED / 1024);
         return 1;
     }
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #else
 #define STDIN_FILENO 0
+#define STDOUT_FILENO 1
 #endif
 
 namespace {
@@ -106,6 +107,21 @@ bool open_url(const char *name, const char *shown_name, InputKind kind, OpenedIn
 
 } // namespace
 
+// Writing into the file being read would destroy it while it is decoded.
+// Only a descriptor of ours can be compared: a file: URL is the URL
+// library's.
+bool refuse_output_over_input(const char *shown_name, OpenedInput *opened) {
+    if (opened->descriptor.fd < 0 || !same_file(opened->descriptor.fd, STDOUT_FILENO)) {
+        return false;
+    }
+    fprintf(stderr,
+            "Not writing WAV data over the input: standard output is the file '%s' itself.\n",
+            shown_name);
+    op_free(opened->decoder);
+    opened->decoder = nullptr;
+    return true;
+}
+
 // A name with a scheme is tried as a URL first, and as a local file when
 // that gives nothing; other names are local files from the start.
 bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
@@ -122,5 +138,5 @@ bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
     if (opened->decoder == nullptr && !reported) {
         fprintf(stderr, "Failed to open file '%s': %i\n", shown_name, opened->error);
     }
-    return opened->decoder != nullptr;
+    return opened->decoder != nullptr && !refuse_output_over_input(shown_name, opened);
 }

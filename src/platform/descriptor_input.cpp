@@ -120,6 +120,8 @@ void descriptor_callbacks(OpusFileCallbacks *callbacks) {
 }
 
 void start_descriptor_input(DescriptorInput *input, int fd, bool owned) {
+    static unsigned char block[INPUT_BLOCK_SIZE];
+    input->block = block;
     input->fd = fd;
     input->owned = owned;
     opus_int64 at = o2w_lseek(fd, 0, SEEK_CUR);
@@ -173,6 +175,13 @@ bool descriptor_is_open(int fd) {
     return fcntl(fd, F_GETFD) != -1;
 }
 
+bool same_file(int fd, int other) {
+    struct stat one {};
+    struct stat two {};
+    return fstat(fd, &one) == 0 && fstat(other, &two) == 0 && S_ISREG(one.st_mode) &&
+           one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
 int open_input_file(const char *path) {
     int fd;
     do {
@@ -189,6 +198,10 @@ bool input_cut_short(DescriptorInput *input) {
 
 bool descriptor_is_open(int fd) {
     return _get_osfhandle(fd) != -1;
+}
+
+bool same_file(int, int) {
+    return false;
 }
 
 int open_input_file(const char *) {

@@ -30,7 +30,9 @@ struct DescriptorInput {
     // Set for a descriptor that cannot seek, whose pages are followed.
     bool tracks_pages = false;
     PageTracker pages;
-    unsigned char block[INPUT_BLOCK_SIZE];
+    // INPUT_BLOCK_SIZE bytes of static storage (one input per process at a
+    // time), so that no large buffer lives on the stack.
+    unsigned char *block = nullptr;
 };
 
 // Fills callbacks for input; the library is handed &input as its stream.
@@ -53,6 +55,10 @@ int open_input_file(const char *path);
 // followed as it was read. False for an input that is not a descriptor of
 // ours (a URL), and for a seekable one that is not a regular file.
 bool input_cut_short(DescriptorInput *input);
+
+// True when both descriptors are the same regular file (device and inode).
+// Always false on Windows.
+bool same_file(int fd, int other);
 
 // Closes what input owns.
 void close_descriptor_input(DescriptorInput *input);

@@ -16,18 +16,47 @@ int interrupt_signal() {
 #ifndef _WIN32
 
 #include "platform/private_timer.h"
+#include "platform/watchdog.h"
 
 namespace {
 
-const int INTERRUPT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+const int INTERRUPT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU};
 constexpr int SIGNAL_COUNT = sizeof INTERRUPT_SIGNALS / sizeof INTERRUPT_SIGNALS[0];
 // Which of them have our handler; set before any handler is installed and
 // only read afterwards.
 bool caught[SIGNAL_COUNT] = {};
 // How often a blocking call is interrupted once the run has been asked to stop.
 constexpr long WAKE_INTERVAL_US = 5000;
-// Made by the first catch_interrupts, kept for the process.
+
+// The wake-up: a timer, made by the first catch_interrupts and kept for the
+// process; where the system gives none (the user's queue of real-time
+// signals is full), a watchdog thread that sends SIGURG to the main thread,
+// which the kernel delivers whatever the queue holds. SIGURG is ignored by
+// default, so a handler that does nothing changes nothing for anyone else's
+// SIGURG. Either runs until the process ends, so that the closing lines
+// cannot hold it either.
 PrivateTimer wake_timer;
+bool wake_thread_running = false;
+pthread_t wake_thread;
+pthread_t main_thread;
+sem_t wake_start;
+
+void do_nothing(int) {}
+
+void *wake_main_thread(void *) {
+    while (sem_wait(&wake_start) != 0) {
+    }
+    struct sigaction action {};
+    action.sa_handler = do_nothing;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGURG, &action, nullptr);
+    for (;;) {
+        pthread_kill(main_thread, SIGURG);
+        timespec pause{0, WAKE_INTERVAL_US * 1000};
+        nanosleep(&pause, nullptr);
+    }
+    return nullptr;
+}
 
 void set_signal_handler(int signal_number, void (*handler)(int)) {
     struct sigaction action {};
@@ -36,8 +65,14 @@ void set_signal_handler(int signal_number, void (*handler)(int)) {
     sigaction(signal_number, &action, nullptr);
 }
 
-// The timer's signal only has to interrupt whatever call is blocked.
-void on_wake(int) {}
+// The timer's signal only has to interrupt whatever call is blocked. The
+// same signal from anyone else acts as it would without the handler.
+void on_wake(int signal_number, siginfo_t *info, void *) {
+    if (!from_private_timer(info, &wake_timer)) {
+        restore_private_timer_handler(WAKE_TIMER_SLOT);
+        raise(signal_number);
+    }
+}
 
 // Only the first signal counts; later ones are taken and dropped until the
 // header is true, so that none of them can end the process with a header
@@ -47,15 +82,33 @@ void on_interrupt(int signal_number) {
         return;
     }
     interrupt_received = signal_number;
-    set_private_timer(&wake_timer, WAKE_INTERVAL_US, WAKE_INTERVAL_US);
+    if (wake_timer.created) {
+        install_private_timer_handler(WAKE_TIMER_SLOT, on_wake);
+        set_private_timer(&wake_timer, WAKE_INTERVAL_US, WAKE_INTERVAL_US);
+    } else if (wake_thread_running) {
+        sem_post(&wake_start);
+    }
+}
+
+bool prepare_wake_up() {
+    if (wake_timer.created || wake_thread_running) {
+        return true;
+    }
+    if (create_private_timer(&wake_timer, WAKE_TIMER_SLOT)) {
+        return true;
+    }
+    main_thread = pthread_self();
+    if (sem_init(&wake_start, 0, 0) != 0) {
+        return false;
+    }
+    wake_thread_running = start_watchdog(&wake_thread, wake_main_thread, nullptr);
+    return wake_thread_running;
 }
 
 } // namespace
 
 bool catch_interrupts() {
-    if (!wake_timer.created) {
-        create_private_timer(&wake_timer, WAKE_TIMER_SLOT, on_wake);
-    }
+    bool wakes = prepare_wake_up();
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -73,7 +126,7 @@ bool catch_interrupts() {
             sigaction(INTERRUPT_SIGNALS[i], &action, nullptr);
         }
     }
-    return wake_timer.created;
+    return wakes;
 }
 
 void interrupts_end_at_once() {
@@ -89,7 +142,6 @@ void end_if_interrupted() {
     if (signal_number == 0) {
         return;
     }
-    delete_private_timer(&wake_timer);
     set_signal_handler(signal_number, SIG_DFL);
     sigset_t only;
     sigemptyset(&only);

@@ -1,4 +1,5 @@
-// Interrupts: SIGINT, SIGTERM and SIGHUP (Ctrl-C and Ctrl-Break on Windows).
+// Interrupts: SIGINT, SIGTERM, SIGHUP and SIGXCPU (a soft CPU time limit);
+// Ctrl-C and Ctrl-Break on Windows.
 //
 // The phases of a run:
 //   1. Before the handlers (arguments, open, seek probe, totals): the
@@ -9,7 +10,12 @@
 //      below) and starts a short repeating wake-up timer, so that every
 //      blocking call that follows returns; later signals are taken and
 //      dropped. The run stops at its next look at the flag, finishes its
-//      header and then ends by that first signal.
+//      header and then ends by that first signal. The wake-up is a timer
+//      of the program's own; where the system gives none (the user's queue
+//      of real-time signals is full), a watchdog thread sends SIGURG (whose
+//      default is to be ignored) to the main thread every 5 ms instead. The
+//      wake-up goes on until the process ends, so that the closing lines
+//      on a standard error that nobody reads cannot hold it either.
 //   3. From interrupts_end_at_once, once the header is true: a further
 //      signal ends the process at once by its default action, and
 //      end_if_interrupted ends it by the first one after the decoder is
@@ -25,8 +31,8 @@
 // "Interrupted" line and the death by the signal).
 //
 // catch_interrupts may be called again in the same process (the fuzz target
-// runs the entry once per input): the wake-up timer is made once for the
-// process and kept. The flag is never cleared.
+// runs the entry once per input): the wake-up timer (or its thread) is made
+// once for the process and kept. The flag is never cleared.
 //
 // On Windows the runtime calls the handler on a thread of its own, there is
 // no wake-up timer, and a blocked read or write is not interrupted.
@@ -37,7 +43,8 @@ int interrupt_signal();
 
 // Installs the handlers (phase 2). Blocking calls are not restarted, so a
 // run stalled on a read or a write comes back to the loop. Returns false
-// when the wake-up timer could not be made.
+// when neither the wake-up timer nor its thread could be made: the run then
+// still stops at its next look at the flag.
 bool catch_interrupts();
 
 // Called once the header on the output is true (phase 3).

@@ -1,5 +1,7 @@
 #include "platform/ogg_pages.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr int FIND_CAPTURE = 0;
@@ -88,8 +90,13 @@ void follow_pages(PageTracker *tracker, const unsigned char *bytes, size_t lengt
 bool ends_with_whole_page(const unsigned char *tail, size_t length) {
     // Every place where a page could start and still end within the tail.
     for (size_t start = 0; start + HEADER_SIZE <= length; start++) {
+        const void *next = memchr(tail + start, 'O', length - HEADER_SIZE + 1 - start);
+        if (next == nullptr) {
+            return false;
+        }
+        start = static_cast<size_t>(static_cast<const unsigned char *>(next) - tail);
         const unsigned char *page = tail + start;
-        if (page[0] != 'O' || page[1] != 'g' || page[2] != 'g' || page[3] != 'S' || page[4] != 0) {
+        if (page[1] != 'g' || page[2] != 'g' || page[3] != 'S' || page[4] != 0) {
             continue;
         }
         size_t segments = page[26];

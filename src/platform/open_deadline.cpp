@@ -2,10 +2,8 @@
 
 #ifndef _WIN32
 
-#include "platform/private_timer.h"
+#include "platform/watchdog.h"
 
-#include <cerrno>
-#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -13,55 +11,60 @@ namespace {
 // How long a standard error that takes nothing may hold the line.
 constexpr long LAST_WORD_US = 2000000;
 
-PrivateTimer deadline_timer;
-const char *deadline_message = nullptr;
-size_t deadline_length = 0;
-volatile sig_atomic_t deadline_armed = 0;
-volatile sig_atomic_t deadline_passed = 0;
+struct Deadline {
+    const char *message = nullptr;
+    size_t length = 0;
+    long bound_us = 0;
+    sem_t disarmed;
+    pthread_t thread;
+    bool armed = false;
+};
 
-// Only async-signal-safe calls: the open may be anywhere in the library.
-void on_deadline(int) {
-    if (deadline_armed == 0) {
-        return; // a last signal from a timer that was disarmed just now
+Deadline deadline;
+
+// The watchdog: the line and the end of the process when the bound runs
+// out, unless the open was over first.
+void *watch(void *) {
+    timespec bound = monotonic_after(deadline.bound_us);
+    if (wait_for_post(&deadline.disarmed, &bound)) {
+        return nullptr;
     }
-    if (deadline_passed != 0) {
-        _exit(1);
-    }
-    deadline_passed = 1;
-    set_private_timer(&deadline_timer, LAST_WORD_US);
-    size_t done = 0;
-    while (done < deadline_length) {
-        ssize_t put = write(STDERR_FILENO, deadline_message + done, deadline_length - done);
-        if (put <= 0 && !(put == -1 && errno == EINTR)) {
-            break;
-        }
-        if (put > 0) {
-            done += static_cast<size_t>(put);
-        }
-    }
+    timespec last_word = monotonic_after(LAST_WORD_US);
+    write_error_by(deadline.message, deadline.length, &last_word);
     _exit(1);
 }
 
 } // namespace
 
-void arm_open_deadline(const char *message, size_t length, unsigned seconds) {
-    deadline_message = message;
-    deadline_length = length;
-    if (!create_private_timer(&deadline_timer, OPEN_DEADLINE_TIMER_SLOT, on_deadline, SA_NODEFER)) {
-        return;
+bool arm_open_deadline(const char *message, size_t length, unsigned seconds) {
+    deadline.message = message;
+    deadline.length = length;
+    deadline.bound_us = static_cast<long>(seconds) * 1000000;
+    if (sem_init(&deadline.disarmed, 0, 0) != 0) {
+        return false;
     }
-    deadline_armed = 1;
-    set_private_timer(&deadline_timer, static_cast<long>(seconds) * 1000000);
+    deadline.armed = start_watchdog(&deadline.thread, watch, nullptr);
+    if (!deadline.armed) {
+        sem_destroy(&deadline.disarmed);
+    }
+    return deadline.armed;
 }
 
 void disarm_open_deadline() {
-    deadline_armed = 0;
-    delete_private_timer(&deadline_timer);
+    if (!deadline.armed) {
+        return;
+    }
+    sem_post(&deadline.disarmed);
+    pthread_join(deadline.thread, nullptr);
+    sem_destroy(&deadline.disarmed);
+    deadline.armed = false;
 }
 
 #else
 
-void arm_open_deadline(const char *, size_t, unsigned) {}
+bool arm_open_deadline(const char *, size_t, unsigned) {
+    return false;
+}
 void disarm_open_deadline() {}
 
 #endif

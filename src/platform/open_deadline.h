@@ -1,16 +1,19 @@
 // A bound on opening a network URL: a server that never finishes its
 // response, or sends it a byte at a time, cannot hold the program forever.
-// The URL library may never return, so the bound ends the process itself.
+// The URL library may never return, so the bound ends the process itself,
+// from a watchdog thread: no timer, no signal and no handler is involved, so
+// a signal from outside acts as it would without the bound, and the
+// process's alarm and SIGALRM are left alone.
 #pragma once
 
 #include <cstddef>
 
-// After seconds, writes message to standard error and ends the process with
-// status 1, unless disarm_open_deadline was called first. message must stay
-// alive until then. One deadline at a time, on a timer of the program's own:
-// the process's alarm and SIGALRM are left alone. Not available on Windows,
-// where it does nothing.
-void arm_open_deadline(const char *message, size_t length, unsigned seconds);
-// Disarms and deletes the timer, so that nothing of the bound outlives the
-// open.
+// After seconds, writes message to standard error (giving a standard error
+// that takes nothing 2 s) and ends the process with status 1, unless
+// disarm_open_deadline was called first. message must stay alive until then.
+// One deadline at a time. False when no thread could be made, and always on
+// Windows, where there is no bound.
+bool arm_open_deadline(const char *message, size_t length, unsigned seconds);
+// Stops the watchdog and waits for it, so that nothing of the bound outlives
+// the open.
 void disarm_open_deadline();

@@ -2,13 +2,17 @@
 
 #ifndef _WIN32
 
-bool create_private_timer(PrivateTimer *timer, int slot, void (*handler)(int), int flags) {
+namespace {
+
+// The parent's action for each slot's signal, kept when ours is installed.
+constexpr int SLOTS = 8;
+struct sigaction parent_action[SLOTS];
+bool installed[SLOTS] = {};
+
+} // namespace
+
+bool create_private_timer(PrivateTimer *timer, int slot) {
     int signal_number = private_timer_signal(slot);
-    struct sigaction action {};
-    action.sa_handler = handler;
-    action.sa_flags = flags;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal_number);
@@ -17,8 +21,30 @@ bool create_private_timer(PrivateTimer *timer, int slot, void (*handler)(int), i
     struct sigevent event {};
     event.sigev_notify = SIGEV_SIGNAL;
     event.sigev_signo = signal_number;
+    event.sigev_value.sival_ptr = timer;
     timer->created = timer_create(CLOCK_MONOTONIC, &event, &timer->id) == 0;
     return timer->created;
+}
+
+void install_private_timer_handler(int slot, void (*handler)(int, siginfo_t *, void *)) {
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(private_timer_signal(slot), &action,
+              installed[slot] ? nullptr : &parent_action[slot]);
+    installed[slot] = true;
+}
+
+void restore_private_timer_handler(int slot) {
+    if (installed[slot]) {
+        sigaction(private_timer_signal(slot), &parent_action[slot], nullptr);
+        installed[slot] = false;
+    }
+}
+
+bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer) {
+    return info->si_code == SI_TIMER && info->si_value.sival_ptr == timer;
 }
 
 void set_private_timer(const PrivateTimer *timer, long first_us, long interval_us) {
@@ -31,13 +57,6 @@ void set_private_timer(const PrivateTimer *timer, long first_us, long interval_u
     when.it_interval.tv_sec = interval_us / 1000000;
     when.it_interval.tv_nsec = interval_us % 1000000 * 1000;
     timer_settime(timer->id, 0, &when, nullptr);
-}
-
-void delete_private_timer(PrivateTimer *timer) {
-    if (timer->created) {
-        timer_delete(timer->id);
-        timer->created = false;
-    }
 }
 
 #endif

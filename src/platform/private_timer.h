@@ -1,7 +1,8 @@
 // Timers of the program's own: the monotonic clock and a real-time signal
 // reserved for each, so that the process's alarm, its interval timer and
-// SIGALRM stay exactly as the parent handed them over. POSIX only: Windows
-// has none of this.
+// SIGALRM stay exactly as the parent handed them over. Each timer takes a
+// slot of the user's queue of real-time signals (RLIMIT_SIGPENDING), so the
+// system may refuse one. POSIX only: Windows has none of this.
 #pragma once
 
 #ifndef _WIN32
@@ -9,9 +10,8 @@
 #include <csignal>
 #include <ctime>
 
-// The real-time signals the program reserves, as offsets from SIGRTMIN: one
-// for the bound on opening a URL, one for the wake-up after an interrupt.
-constexpr int OPEN_DEADLINE_TIMER_SLOT = 1;
+// The real-time signal the program reserves, as an offset from SIGRTMIN:
+// the wake-up after an interrupt.
 constexpr int WAKE_TIMER_SLOT = 2;
 
 inline int private_timer_signal(int slot) {
@@ -23,17 +23,22 @@ struct PrivateTimer {
     bool created = false;
 };
 
-// Creates an unarmed timer that raises the slot's signal, handled by handler
-// (flags as for sigaction; blocking calls are not restarted). False when
-// the system gives no timer (each takes a queued-signal slot of the user's).
-bool create_private_timer(PrivateTimer *timer, int slot, void (*handler)(int), int flags = 0);
+// Creates an unarmed timer that raises the slot's signal, and unblocks that
+// signal. False when the system gives no timer.
+bool create_private_timer(PrivateTimer *timer, int slot);
+
+// Installs handler for the slot's signal (blocking calls are not restarted),
+// keeping the action the parent gave it; async-signal-safe.
+void install_private_timer_handler(int slot, void (*handler)(int, siginfo_t *, void *));
+
+// Puts back the action the parent gave the slot's signal; async-signal-safe.
+void restore_private_timer_handler(int slot);
+
+// True when a signal came from timer, not from another process.
+bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer);
 
 // Fires after first_us microseconds, then every interval_us (0: once);
 // a first_us of 0 disarms it. Async-signal-safe.
 void set_private_timer(const PrivateTimer *timer, long first_us, long interval_us = 0);
-
-// Disarms and deletes the timer; its signal keeps the handler, which does
-// nothing harmful when a last signal is still on its way.
-void delete_private_timer(PrivateTimer *timer);
 
 #endif

@@ -6,6 +6,17 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// True when text, up to the first '/', '?' or '#', is a port: digits that
+// end there or at a '/'. Such a colon is the host's, not a password's.
+bool looks_like_port(const char *text) {
+    size_t digits = strspn(text, "0123456789");
+    return digits > 0 && (text[digits] == '/' || text[digits] == '\0');
+}
+
+} // namespace
+
 void mask_url_password(const char *name, char *out) {
     size_t length = strlen(name);
     memcpy(out, name, length + 1);
@@ -21,11 +32,22 @@ void mask_url_password(const char *name, char *out) {
             at = userinfo + i;
         }
     }
+    // A password with '/', '?' or '#' in it ends the authority early: what a
+    // user plainly meant as user:password@ is then the user, a colon and
+    // anything up to the name's last '@'.
+    bool plain = at != nullptr;
+    if (!plain) {
+        at = strrchr(userinfo, '@');
+    }
     if (at == nullptr) {
         return;
     }
     const char *colon = static_cast<const char *>(memchr(userinfo, ':', at - userinfo));
     if (colon == nullptr || colon + 1 == at) {
+        return;
+    }
+    if (!plain && (strcspn(userinfo, "/?#") < static_cast<size_t>(colon - userinfo) ||
+                   looks_like_port(colon + 1))) {
         return;
     }
     size_t keep = static_cast<size_t>(colon + 1 - name);

@@ -202,8 +202,14 @@ TEST_F(Cli, AppendModeOutputCountsAsUnseekable) {
 }
 
 // Every failed write is reported at the write that failed, with the system's
-// text and exit status 1; none is a crash and none ends with a summary.
+// text and exit status 1; none is a crash and none ends with a summary. The
+// same for the runs refused before anything is written: an output that is
+// the input (which is left as it was, status 3 if not), and a stack too
+// small for the decoders.
 TEST_F(Cli, WriteFailures) {
+    std::string victim = quoted(out_path("victim.opus"));
+    std::string untouched = "; s=$?; cmp -s " + victim + " " + quoted(two) + " || s=3; exit $s";
+    std::string over_input = "Not writing WAV data over the input: standard output is the file '";
     struct Case {
         std::string script;
         std::string message;
@@ -228,6 +234,17 @@ TEST_F(Cli, WriteFailures) {
              "head -c 1000 <&1 > /dev/null; " + bin() + " " + quoted(two) +
              "); s=$?; [ $(stat -c %s $f) = 1000 ] || s=3; exit $s",
          "Error writing WAV header: File too large\n"},
+        {"cp " + quoted(two) + " " + victim + "; " + bin() + " " + victim + " >> " + victim +
+             untouched,
+         over_input},
+        {"cp " + quoted(two) + " " + victim + "; " + bin() + " " + victim + " 1<> " + victim +
+             untouched,
+         over_input},
+        {"cp " + quoted(two) + " " + victim + "; " + bin() + " - < " + victim + " >> " + victim +
+             untouched,
+         over_input + "-' itself.\n"},
+        {"(ulimit -s 100; " + bin() + " " + quoted(two) + " > /dev/null)",
+         "Not enough stack: the limit is 100 KiB, at least 128 KiB are needed.\n"},
     };
     for (const Case &c : cases) {
         RunResult r = run_shell(c.script);
