@@ -34,10 +34,19 @@ TEST(UrlScheme, SchemeLengthAndKind) {
         const char *name;
         InputKind kind;
     } kinds[] = {
-        {"-", InputKind::STANDARD_INPUT},         {"./-", InputKind::PLAIN_PATH},
-        {"hTtPs://h/x", InputKind::NETWORK_URL},  {"http:x", InputKind::NETWORK_URL},
-        {"FILE:x", InputKind::FILE_URL},          {"file:///x.opus", InputKind::FILE_URL},
-        {"httpx://h/x", InputKind::OTHER_SCHEME}, {"song.opus", InputKind::PLAIN_PATH},
+        {"-", InputKind::STANDARD_INPUT},
+        {"./-", InputKind::PLAIN_PATH},
+        {"hTtPs://h/x", InputKind::NETWORK_URL},
+        {"http:x", InputKind::NETWORK_URL},
+        {"FILE:x", InputKind::FILE_URL},
+        {"file:///x.opus", InputKind::FILE_URL},
+        {"httpx://h/x", InputKind::OTHER_SCHEME},
+        {"song.opus", InputKind::PLAIN_PATH},
+        // A prefix of a scheme is another scheme.
+        {"f:x", InputKind::OTHER_SCHEME},
+        {"htt:x", InputKind::OTHER_SCHEME},
+        {"fil:x", InputKind::OTHER_SCHEME},
+        {"https2:x", InputKind::OTHER_SCHEME},
     };
     for (const auto &k : kinds) {
         EXPECT_EQ(input_kind(k.name), k.kind) << k.name;
