@@ -1,9 +1,16 @@
-# Run by CPack twice, so that a package built under umask 077 is byte for byte
-# the one built under 022: before it packs the staged files (every folder
-# 0755, every file readable by all), and after it made the .deb (the modes
-# that the ar archive records for its members, taken from the builder's
-# umask, become 0644).
+# Run by CPack twice. Before it packs, it warns when the package would carry
+# the placeholder maintainer or homepage. And it makes a package built under
+# umask 077 byte for byte the one built under 022: before it packs the staged
+# files (every folder 0755, every file readable by all), and after it made
+# the .deb (the modes that the ar archive records for its members, taken from
+# the builder's umask, become 0644).
 if(NOT DEFINED CPACK_PACKAGE_FILES)
+  if(CPACK_PACKAGE_CONTACT MATCHES "maintainer-not-set" OR
+     CPACK_DEBIAN_PACKAGE_HOMEPAGE MATCHES "homepage-not-set")
+    message(WARNING "This package carries the placeholder maintainer or homepage: configure with "
+                    "-DOPUS2WAV_MAINTAINER=\"Name <address>\" and "
+                    "-DOPUS2WAV_HOMEPAGE=https://... to distribute it.")
+  endif()
   file(GLOB_RECURSE staged LIST_DIRECTORIES true "${CPACK_TEMPORARY_DIRECTORY}/*")
   list(APPEND staged "${CPACK_TEMPORARY_DIRECTORY}")
   foreach(path IN LISTS staged)

@@ -16,25 +16,49 @@ packages=(g++ cmake make pkg-config libopusfile-dev libopusenc-dev libgtest-dev 
 if [ "$mode" = test ]; then
     packages+=(g++-mingw-w64-x86-64 wine64 clang libclang-rt-14-dev clang-format groff-base
         icecast2 ezstream nginx-light dpkg-dev file lintian mandoc debhelper
-        parallel rsync openssh-client openssh-server sox)
+        parallel rsync openssh-client openssh-server sox curl)
 fi
 if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
+    # The servers the tests start on loopback themselves (nginx, sshd,
+    # Icecast) must not start as system services when their packages are
+    # installed: Debian's policy-rc.d says no for the time of the install.
+    # It is removed afterwards only if it was put there here.
+    policy=/usr/sbin/policy-rc.d
+    own_policy=
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' >"$policy"
+        chmod 755 "$policy"
+        own_policy=yes
+        trap 'rm -f "$policy"' EXIT
+    fi
+    services() { pgrep -x 'nginx|sshd|icecast2' | sort | tr '\n' ' '; }
+    running_before=$(services)
     # Another apt or dpkg run (unattended upgrades on a fresh machine) is
     # waited for rather than failed on.
     apt_wait=(-o DPkg::Lock::Timeout=600)
     apt-get "${apt_wait[@]}" update -qq
     DEBIAN_FRONTEND=noninteractive apt-get "${apt_wait[@]}" install -y -qq \
         --no-install-recommends "${packages[@]}"
+    if [ -n "$own_policy" ]; then
+        rm -f "$policy"
+        trap - EXIT
+    fi
+    if [ "$(services)" != "$running_before" ]; then
+        echo "the install started a service: $(pgrep -a -x 'nginx|sshd|icecast2')" >&2
+        exit 1
+    fi
 fi
 
 # Tests and the tools that make their inputs are asked for explicitly, so a
 # build folder first configured without them (the install steps of the README)
 # cannot leave them out here.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
-cmake --build build -j"$jobs"
 
 case "$mode" in
 sample)
+    # Only the program and the generator: the sample is decoded in well
+    # under a minute once the packages are in.
+    cmake --build build -j"$jobs" --target opus2wav make_opus
     mkdir -p sample
     build/tools/make_opus sample/sample.opus ms=4000 tag=TITLE=First tag=ARTIST=opus2wav pic=png \
         -- ms=3000 ch=1 rate=44100 tag=TITLE=Second
@@ -42,6 +66,16 @@ sample)
     echo "Decoded sample/sample.opus into sample/sample.wav"
     ;;
 test)
+    cmake --build build -j"$jobs"
+    echo "== version: NEWS's top entry is the version CMake builds"
+    version=$(sed -n 's/^  VERSION \([0-9][0-9.]*\)$/\1/p' CMakeLists.txt | head -n 1)
+    top=$(grep -m 1 '^## ' NEWS.md)
+    if [ -z "$version" ] || { [ "$top" != "## $version" ] && [[ $top != "## $version ("* ]]; }; then
+        echo "NEWS.md begins with '$top', but CMake builds version '$version'" >&2
+        exit 1
+    fi
+    echo "$version"
+
     echo "== formatting"
     # From a source tarball there is no repository to list the files.
     if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
@@ -72,7 +106,7 @@ test)
     build/opus2wav "$prefix/check.opus" > "$prefix/built.wav" 2>/dev/null
     cmp "$prefix/installed.wav" "$prefix/built.wav"
 
-    echo "== Debian package: build under umask 022 and 077, lintian, install, run, remove"
+    echo "== Debian package: build under umask 022 and 077, lintian, unpacked and run"
     # Its own build folders, configured as a packager would: no tests. Two
     # builds with the same SOURCE_DATE_EPOCH, one under a strict umask, must
     # give the same package.
@@ -100,36 +134,53 @@ test)
     dpkg-deb --field "$deb"
     lintian --fail-on error,warning --allow-root "$deb"
     echo "lintian: no errors, no warnings"
-    dpkg -i "$deb" >/dev/null
-    /usr/bin/opus2wav "$prefix/check.opus" > "$prefix/packaged.wav" 2>/dev/null
+    # Checked in a throw-away root: the packages installed on this machine
+    # stay as they are.
+    root=$(mktemp -d)
+    dpkg-deb -x "$deb" "$root"
+    "$root/usr/bin/opus2wav" "$prefix/check.opus" > "$prefix/packaged.wav" 2>/dev/null
     cmp "$prefix/packaged.wav" "$prefix/built.wav"
-    test -f /usr/share/man/man1/opus2wav.1.gz
-    zcat /usr/share/doc/opus2wav/NEWS.md.gz | head -n 1 | grep -q '^# opus2wav news'
-    dpkg -r opus2wav >/dev/null
-    test ! -e /usr/bin/opus2wav
+    test -f "$root/usr/share/man/man1/opus2wav.1.gz"
+    zcat "$root/usr/share/doc/opus2wav/NEWS.md.gz" | head -n 1 | grep -q '^# opus2wav news'
+    rm -rf "$root"
     rm -rf "$prefix"
 
-    echo "== source tarball: sources only; the README's setup and debhelper build work from it"
-    (cd build-deb && rm -f ./*-Source.tar.gz && cpack --config CPackSourceConfig.cmake >/dev/null)
-    tarball=$(ls build-deb/opus2wav-*-Source.tar.gz)
+    echo "== source tarball: the same when made twice; sources only; the README's setup and debhelper build work from it"
+    rm -f build-deb/opus2wav-*.tar.gz
+    tarball=$(bash tools/source_tarball.sh build-deb)
+    mkdir -p build-deb/again
+    cmp "$tarball" "$(bash tools/source_tarball.sh build-deb/again)"
     if tar -tzf "$tarball" | grep -E '/(build[^/]*|sample|\.git)/'; then
         echo "build outputs or samples in the source tarball" >&2
         exit 1
     fi
-    echo "$tarball: $(du -k "$tarball" | cut -f1) KiB, $(tar -tzf "$tarball" | wc -l) entries"
+    echo "$tarball (made twice, identical): $(du -k "$tarball" | cut -f1) KiB, $(tar -tzf "$tarball" | wc -l) entries"
     unpacked=$(mktemp -d)
     tar -xzf "$tarball" -C "$unpacked"
-    source_dir=$(echo "$unpacked"/opus2wav-*-Source)
+    source_dir=$(echo "$unpacked"/opus2wav-*)
     (cd "$source_dir" && bash tools/setup.sh sample >/dev/null && test -s sample/sample.wav)
     echo "tools/setup.sh sample: ok from the tarball"
-    bash tests/recipes/recipe_text.sh README.md debian-folder >"$unpacked/debian-folder.sh"
-    if ! (cd "$source_dir" && bash "$unpacked/debian-folder.sh") >"$unpacked/build.log" 2>&1; then
-        tail -n 60 "$unpacked/build.log"
+    # The debhelper recipe on a fresh copy: no build folder or sample in it.
+    packaging=$(mktemp -d)
+    tar -xzf "$tarball" -C "$packaging"
+    bash tests/recipes/recipe_text.sh README.md debian-folder >"$packaging/debian-folder.sh"
+    if ! (cd "$packaging"/opus2wav-* && bash "$packaging/debian-folder.sh") >"$packaging/build.log" 2>&1; then
+        tail -n 60 "$packaging/build.log"
         exit 1
     fi
-    lintian --fail-on error,warning --allow-root "$unpacked"/opus2wav_*.deb
-    dpkg-deb --field "$unpacked"/opus2wav_*_*.deb Depends
-    echo "debhelper package from the README's debian/ folder: lintian: no errors, no warnings"
+    if grep -i 'warning' "$packaging/build.log" | grep -i 'maintainer\|homepage'; then
+        echo "the debhelper build warns about the placeholder maintainer" >&2
+        exit 1
+    fi
+    ls "$packaging"/opus2wav_*.dsc "$packaging"/opus2wav_*.debian.tar.xz "$packaging"/opus2wav_*.orig.tar.gz
+    lintian --fail-on error,warning --allow-root "$packaging"/opus2wav_*.deb
+    if dpkg-deb -c "$packaging"/opus2wav_*.deb | grep -q '/doc/opus2wav/LICENSE'; then
+        echo "LICENSE in the doc folder of the debhelper package" >&2
+        exit 1
+    fi
+    dpkg-deb --field "$packaging"/opus2wav_*_*.deb Depends
+    echo "debhelper source and binary packages from the README's debian/ folder: lintian: no errors, no warnings"
+    rm -rf "$packaging"
     rm -rf "$unpacked"
 
     echo "== fuzzing for 60 s"

@@ -1,5 +1,7 @@
 #include "platform/interrupts.h"
 
+#include "platform/coverage.h"
+
 #include <csignal>
 
 namespace {
@@ -147,6 +149,7 @@ void end_if_interrupted() {
     sigemptyset(&only);
     sigaddset(&only, signal_number);
     sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    dump_coverage();
     raise(signal_number);
 }
 

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 
+#include "platform/coverage.h"
 #include "platform/watchdog.h"
 
 #include <unistd.h>
@@ -31,6 +32,7 @@ void *watch(void *) {
     }
     timespec last_word = monotonic_after(LAST_WORD_US);
     write_error_by(deadline.message, deadline.length, &last_word);
+    dump_coverage();
     _exit(1);
 }
 

@@ -17,7 +17,7 @@ make_opus=$3
 http_server=$4
 here=$(cd "$(dirname "$0")" && pwd)
 
-for tool in parallel rsync ssh ssh-keygen /usr/sbin/sshd sox setsid; do
+for tool in parallel rsync ssh ssh-keygen /usr/sbin/sshd sox setsid curl; do
     if ! command -v "$tool" >/dev/null; then
         echo "skipped: $tool is not installed"
         exit 77
@@ -53,8 +53,9 @@ recipe() {
 
 # Three good inputs, two with blanks in their names, one cut off inside its
 # first page, one with a page missing (a hole: decoded, with a warning), one
-# cut short later (decoded, with a warning) and one whose title says
-# "WARNING:" (no warning of the program's own).
+# cut short later (decoded, with a warning), one whose title says "WARNING:"
+# (no warning of the program's own), one whose name takes 254 bytes (83
+# three-byte characters and .opus) and one whose name ends in .OPUS.
 fixture() {
     mkdir -p "$1"
     "$make_opus" "$1/note 1.opus" ms=700 >/dev/null
@@ -65,7 +66,10 @@ fixture() {
     python3 "$here/../../tools/ogg_rewrite.py" "$work/long.opus" "$1/hole y.opus" drop:10
     head -c 9000 "$work/long.opus" >"$1/cut.opus"
     "$make_opus" "$1/lyrics.opus" ms=300 "tag=TITLE=WARNING: explicit lyrics" >/dev/null
+    "$make_opus" "$1/$long_name.opus" ms=300 >/dev/null
+    "$make_opus" "$1/LOUD.OPUS" ms=300 >/dev/null
 }
+long_name=$(printf '\xe9\x9f\xb3%.0s' $(seq 1 83))
 
 # Header sizes that match the file: RIFF = size - 8, data = size - 44.
 true_header() {
@@ -83,12 +87,14 @@ check_batch() {
     fixture "$dir"
     (cd "$dir" && bash -c "$script") >"$work/$name.out" 2>"$work/$name.err" || status=$?
     [ "$status" -eq "$expected" ] || fail "$name: status $status, expected $expected"
-    for base in "note 1" "note 10" plain "hole y" cut lyrics; do
+    for base in "note 1" "note 10" plain "hole y" cut lyrics "$long_name"; do
         opus2wav "$dir/$base.opus" >"$work/expected.wav" 2>/dev/null
         cmp -s "$dir/$base.wav" "$work/expected.wav" || fail "$name: $base.wav differs or is missing"
     done
+    opus2wav "$dir/LOUD.OPUS" >"$work/expected.wav" 2>/dev/null
+    cmp -s "$dir/LOUD.wav" "$work/expected.wav" || fail "$name: LOUD.OPUS was not converted"
     [ ! -e "$dir/damaged.wav" ] || fail "$name: the failed output was left behind"
-    if ls "$dir" | grep -v '^convert\.log$' | grep -qv '\.opus$\|\.wav$'; then
+    if ls "$dir" | grep -v '^convert\.log$' | grep -qv '\.opus$\|\.OPUS$\|\.wav$'; then
         fail "$name: something was left behind: $(ls "$dir")"
     fi
     grep -qxF "./damaged.opus: Failed to open file './damaged.opus': -132" "$work/$name.err" ||
@@ -112,13 +118,14 @@ check_batch batch-xargs 123
 check_batch batch-parallel 1
 
 # SIGTERM to a running batch's process group: whatever has a final name is
-# whole, and no .part file is left.
+# whole, no .part file is left, and nothing in the temporary folder.
 before=$failures
 dir="$work/stopped"
 mkdir -p "$dir"
 for i in 1 2 3 4; do "$make_opus" "$dir/track $i.opus" ms=120000 >/dev/null; done
 script=$(recipe batch-xargs)
-(cd "$dir" && exec setsid bash -c "$script") >/dev/null 2>&1 &
+mkdir "$work/tmp"
+(cd "$dir" && TMPDIR="$work/tmp" exec setsid bash -c "$script") >/dev/null 2>&1 &
 batch=$!
 for _ in $(seq 1 200); do
     [ "$(du -sk "$dir" | cut -f1)" -gt 8000 ] && break
@@ -133,6 +140,7 @@ for wav in "$dir"/*.wav; do
     cmp -s "$wav" "$work/expected.wav" || fail "batch-xargs under SIGTERM: $wav is partial"
 done
 ! ls "$dir" | grep -q '\.part$' || fail "batch-xargs under SIGTERM: left $(ls "$dir")"
+[ -z "$(ls -A "$work/tmp")" ] || fail "batch-xargs under SIGTERM: left $(ls -A "$work/tmp") in the temporary folder"
 [ "$failures" -ne "$before" ] || echo "ok   batch-xargs under SIGTERM"
 
 # A full disk: every run fails, every failure line names its input, and the
@@ -165,6 +173,20 @@ mkdir -p "$work/speech"
     [ "$(soxi -s "$work/speech/note16k.wav" 2>/dev/null)" = 24000 ] ||
     fail "speech-16k: not 1.5 s of 16 kHz mono"
 [ "$failures" -ne "$before" ] || echo "ok   speech-16k"
+
+# The manual page's example of a pipe into sox, as written there but for the
+# URL: from a server on loopback, through curl; sox must not warn.
+before=$failures
+python3 "$http_server" "$work/speech/note.opus" >"$work/note-server" &
+pids+=($!)
+for _ in $(seq 1 50); do [ -s "$work/note-server" ] && break; sleep 0.1; done
+example=$(grep '| sox' "$(dirname "$readme")/docs/opus2wav.1.in" | sed 's/\\-/-/g')
+example=${example//https:\/\/example.org\/a.opus/http://127.0.0.1:$(cut -d' ' -f1 "$work/note-server")/a.opus}
+(cd "$work/speech" && bash -c "$example") 2>"$work/sox.err" || fail "manual's sox example: status $?"
+! grep -q 'sox WARN' "$work/sox.err" || fail "manual's sox example warns: $(grep 'sox WARN' "$work/sox.err")"
+[ "$(soxi -s "$work/speech/out.flac" 2>/dev/null)" = 72000 ] ||
+    fail "manual's sox example: not the 1.5 s of the input"
+[ "$failures" -ne "$before" ] || echo "ok   the manual page's sox example"
 
 # Two "machines", host1 and host2, both this one through an sshd on a free
 # loopback port; the remote shell finds the opus2wav under test first.
