@@ -168,6 +168,7 @@ test)
         tail -n 60 "$packaging/build.log"
         exit 1
     fi
+    grep -E '^100% tests passed, 0 tests failed out of [0-9]+' "$packaging/build.log"
     if grep -i 'warning' "$packaging/build.log" | grep -i 'maintainer\|homepage'; then
         echo "the debhelper build warns about the placeholder maintainer" >&2
         exit 1
