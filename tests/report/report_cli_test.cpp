@@ -1,8 +1,7 @@
 // Whole standard-error transcripts of real runs, compared byte for byte with
 // text composed from libopusfile's own view of the input and the documented
 // formats; network inputs come from loopback servers started here.
-#include "run.h"
-#include "transcript.h"
+#include "report_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,46 +9,6 @@
 #include <vector>
 
 namespace {
-
-class Report : public testing::Test {
-  protected:
-    static std::string dir;
-    static std::string rich;  // two links, comments, pictures, a binary suffix
-    static std::string rough; // a hole, a granule gap, no recorded input rate
-    static std::vector<LinkExpectation> rich_links;
-
-    static void SetUpTestSuite() {
-        dir = make_temp_dir();
-        rich = dir + "/rich.opus";
-        rough = dir + "/rough.opus";
-        std::string plain = dir + "/plain.opus";
-        // A comment that tries to clear the screen and forge a line of ours.
-        std::string evil = shell_quote("tag=EVIL=\x1b[2J\x7f\rDone: played\n");
-        make_opus(plain, "ms=1500 pagems=100 tag=TITLE=One " + evil +
-                             " pic=png pic=palette pic=url pic=bad -- ms=700 ch=1 rate=44100 "
-                             "pagems=100 tag=ARTIST=Two pictag=metadata_block_picture pic=png");
-        rewrite_ogg(plain, rich, "suffix:5");
-        make_opus(dir + "/three.opus", "ms=3000 pagems=100");
-        rewrite_ogg(dir + "/three.opus", rough, "drop:10 granule-gap:20:960 input-rate:0");
-
-        const std::string picture = "=3|image/png|Front cover|16x8x24|<33 bytes of image data>";
-        rich_links = {
-            {{"TITLE=One", "EVIL=?[2J??Done: played?", "METADATA_BLOCK_PICTURE" + picture,
-              "METADATA_BLOCK_PICTURE=4|image/png|Back|4x2x24/2|<51 bytes of image data>",
-              "METADATA_BLOCK_PICTURE=3|-->|Link|0x0x0|http://example.invalid/c.png",
-              "METADATA_BLOCK_PICTURE=<error parsing picture tag>"},
-             5},
-            {{"ARTIST=Two", "metadata_block_picture" + picture}, -1},
-        };
-    }
-
-    static std::string bin() {
-        return shell_quote(opus2wav_bin());
-    }
-};
-
-std::string Report::dir, Report::rich, Report::rough;
-std::vector<LinkExpectation> Report::rich_links;
 
 TEST_F(Report, SeekableChainWithPicturesIntoFile) {
     RunResult r = run_shell(bin() + " " + shell_quote(rich) + " > " + shell_quote(dir + "/a.wav"));
@@ -265,73 +224,6 @@ TEST_F(Report, SeekableHttpSourceDecodesLikeTheFile) {
     TranscriptInput in{opus_events(rich, false), opus_facts(rich), true, url, false, rich_links};
     EXPECT_EQ(r.err, "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
                          compose_transcript(in));
-}
-
-// HTTPS with a throw-away CA that the client trusts through SSL_CERT_FILE.
-class Tls : public Report {
-  protected:
-    static std::string ca, cert, key, longf;
-
-    static void SetUpTestSuite() {
-        Report::SetUpTestSuite();
-        ca = dir + "/ca.pem";
-        cert = dir + "/server.pem";
-        key = dir + "/server.key";
-        make_test_ca(dir);
-        longf = dir + "/long.opus";
-        make_opus(longf, "ms=20000 pagems=100");
-    }
-
-    static std::string https_run(const TestServer &server, const std::string &redirect) {
-        return "SSL_CERT_FILE=" + shell_quote(ca) + " " + bin() +
-               " https://localhost:" + std::to_string(server.port) + "/long.opus " + redirect;
-    }
-};
-
-std::string Tls::ca, Tls::cert, Tls::key, Tls::longf;
-
-TEST_F(Tls, CompleteStreamIsBitIdentical) {
-    TestServer server(shell_quote(longf) + " --tls " + shell_quote(cert) + " " + shell_quote(key));
-    std::string wav = dir + "/tls.wav";
-    RunResult r = run_shell(https_run(server, "> " + shell_quote(wav)));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(same_bytes(read_file(wav), expected_header(960000) + reference_pcm(longf)));
-    EXPECT_EQ(r.err.find("truncation"), std::string::npos);
-}
-
-// A body cut off without close_notify, on a seekable source into a file: the
-// error, the truncation hint, no summary, the length warning and a header
-// rewritten for what was written.
-TEST_F(Tls, CutSeekableStreamIntoFile) {
-    TestServer server(shell_quote(longf) + " --tls " + shell_quote(cert) + " " + shell_quote(key) +
-                      " --cut 120000 --tail 100000");
-    std::string wav = dir + "/cut.wav";
-    RunResult r = run_shell(https_run(server, "> " + shell_quote(wav)));
-    EXPECT_EQ(r.status, 1);
-    std::string url = "https://localhost:" + std::to_string(server.port) + "/long.opus";
-    std::string tail =
-        "\nError decoding '" + url + "': -128\nPossible truncation attack?\n" + LENGTH_WARNING;
-    ASSERT_GE(r.err.size(), tail.size());
-    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
-    EXPECT_EQ(r.err.find("Done: played"), std::string::npos);
-    std::string out = read_file(wav);
-    ASSERT_GT(out.size(), 44u);
-    size_t frames = (out.size() - 44) / 4;
-    EXPECT_TRUE(same_bytes(out, expected_header(static_cast<int64_t>(frames)) +
-                                    reference_pcm(longf).substr(0, frames * 4)));
-}
-
-TEST_F(Tls, CutLiveStreamIntoPipe) {
-    TestServer server(shell_quote(longf) + " --tls " + shell_quote(cert) + " " + shell_quote(key) +
-                      " --live --cut 50000");
-    RunResult r = run_shell(https_run(server, "| cat; exit ${PIPESTATUS[0]}"));
-    EXPECT_EQ(r.status, 1);
-    std::string url = "https://localhost:" + std::to_string(server.port) + "/long.opus";
-    std::string tail = "\nError decoding '" + url + "': -128\nPossible truncation attack?\n";
-    ASSERT_GE(r.err.size(), tail.size());
-    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err;
-    EXPECT_EQ(r.out.substr(0, 44), expected_header(0));
-    EXPECT_TRUE(same_bytes(r.out.substr(44), reference_pcm(longf).substr(0, r.out.size() - 44)));
 }
 
 } // namespace
