@@ -19,15 +19,7 @@ clip="$work/voice-1000ms.opus"
 [ -s "$long" ] || build-bench/tools/make_opus "$long" ms=600000 bitrate=128000 signal=music
 [ -s "$clip" ] || build-bench/tools/make_opus "$clip" ms=1000 ch=1 bitrate=16000 signal=music
 
-seconds() { # wall seconds of one run
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }'
-}
-median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-rss() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+. bench/measure.sh
 batch() { # 40 processes one after another: batch TOOL
     local i
     for i in $(seq 1 40); do decode "$1" "$clip"; done
