@@ -71,7 +71,7 @@ void set_signal_handler(int signal_number, void (*handler)(int)) {
 // same signal from anyone else acts as it would without the handler.
 void on_wake(int signal_number, siginfo_t *info, void *) {
     if (!from_private_timer(info, &wake_timer)) {
-        restore_private_timer_handler(WAKE_TIMER_SLOT);
+        restore_private_timer_handler(&wake_timer);
         raise(signal_number);
     }
 }
@@ -85,7 +85,7 @@ void on_interrupt(int signal_number) {
     }
     interrupt_received = signal_number;
     if (wake_timer.created) {
-        install_private_timer_handler(WAKE_TIMER_SLOT, on_wake);
+        install_private_timer_handler(&wake_timer, on_wake);
         set_private_timer(&wake_timer, WAKE_INTERVAL_US, WAKE_INTERVAL_US);
     } else if (wake_thread_running) {
         sem_post(&wake_start);

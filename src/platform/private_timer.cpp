@@ -2,17 +2,9 @@
 
 #ifndef _WIN32
 
-namespace {
-
-// The parent's action for each slot's signal, kept when ours is installed.
-constexpr int SLOTS = 8;
-struct sigaction parent_action[SLOTS];
-bool installed[SLOTS] = {};
-
-} // namespace
-
 bool create_private_timer(PrivateTimer *timer, int slot) {
     int signal_number = private_timer_signal(slot);
+    timer->signal_number = signal_number;
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal_number);
@@ -26,20 +18,20 @@ bool create_private_timer(PrivateTimer *timer, int slot) {
     return timer->created;
 }
 
-void install_private_timer_handler(int slot, void (*handler)(int, siginfo_t *, void *)) {
+void install_private_timer_handler(PrivateTimer *timer, void (*handler)(int, siginfo_t *, void *)) {
     struct sigaction action {};
     action.sa_sigaction = handler;
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
-    sigaction(private_timer_signal(slot), &action,
-              installed[slot] ? nullptr : &parent_action[slot]);
-    installed[slot] = true;
+    sigaction(timer->signal_number, &action,
+              timer->handler_installed ? nullptr : &timer->parent_action);
+    timer->handler_installed = true;
 }
 
-void restore_private_timer_handler(int slot) {
-    if (installed[slot]) {
-        sigaction(private_timer_signal(slot), &parent_action[slot], nullptr);
-        installed[slot] = false;
+void restore_private_timer_handler(PrivateTimer *timer) {
+    if (timer->handler_installed) {
+        sigaction(timer->signal_number, &timer->parent_action, nullptr);
+        timer->handler_installed = false;
     }
 }
 

@@ -21,18 +21,23 @@ inline int private_timer_signal(int slot) {
 struct PrivateTimer {
     timer_t id{};
     bool created = false;
+    int signal_number = 0;
+    // The action the parent gave the signal, kept while ours is installed.
+    struct sigaction parent_action {};
+    bool handler_installed = false;
 };
 
 // Creates an unarmed timer that raises the slot's signal, and unblocks that
 // signal. False when the system gives no timer.
 bool create_private_timer(PrivateTimer *timer, int slot);
 
-// Installs handler for the slot's signal (blocking calls are not restarted),
-// keeping the action the parent gave it; async-signal-safe.
-void install_private_timer_handler(int slot, void (*handler)(int, siginfo_t *, void *));
+// Installs handler for the timer's signal (blocking calls are not
+// restarted), keeping the action the parent gave it; async-signal-safe.
+void install_private_timer_handler(PrivateTimer *timer, void (*handler)(int, siginfo_t *, void *));
 
-// Puts back the action the parent gave the slot's signal; async-signal-safe.
-void restore_private_timer_handler(int slot);
+// Puts back the action the parent gave the timer's signal;
+// async-signal-safe.
+void restore_private_timer_handler(PrivateTimer *timer);
 
 // True when a signal came from timer, not from another process.
 bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer);

@@ -9,6 +9,33 @@
 #include <cstdint>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// A FIFO at path that is full before the program opens it, with a reader
+// that never reads; both ends are closed when it goes.
+struct FullFifo {
+    int reader = -1;
+    int filler = -1;
+    explicit FullFifo(const std::string &path) {
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+        reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        filler = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        EXPECT_GE(reader, 0);
+        EXPECT_GE(filler, 0);
+        std::string block(4096, 'x');
+        while (write(filler, block.data(), block.size()) > 0) {
+        }
+    }
+    ~FullFifo() {
+        close(filler);
+        close(reader);
+    }
+    FullFifo(const FullFifo &) = delete;
+    FullFifo &operator=(const FullFifo &) = delete;
+};
+
 class Interrupt : public testing::Test {
   protected:
     inline static std::string dir;

@@ -209,22 +209,13 @@ TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
 // run with no frames.
 TEST_F(Interrupt, BlockedWritingTheFirstHeader) {
     std::string fifo = dir + "/prefilled.fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-    int filler = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    ASSERT_GE(filler, 0);
-    std::string block(4096, 'x');
-    while (write(filler, block.data(), block.size()) > 0) {
-    }
+    FullFifo prefilled(fifo);
     Spawned p = spawn_program({opus2wav_bin(), ten}, "", fifo);
     ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
     kill(p.pid, SIGTERM);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 3000), 128 + SIGTERM) << err;
     EXPECT_TRUE(contains(err, "\nInterrupted: played 0.000s (0 samples @ 48 kHz).\n")) << err;
-    close(filler);
-    close(reader);
 }
 
 // Under nohup SIGHUP stays ignored after a SIGTERM has been caught, also while

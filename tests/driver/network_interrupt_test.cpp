@@ -78,14 +78,7 @@ TEST_F(Interrupt, OpeningAUrlIsBounded) {
     // A standard error that is a full pipe nobody reads: the timeout line
     // cannot be written, and the bound still ends the run 2 s later.
     std::string stuck = dir + "/stuck.fifo";
-    ASSERT_EQ(mkfifo(stuck.c_str(), 0600), 0);
-    int stuck_reader = open(stuck.c_str(), O_RDONLY | O_NONBLOCK);
-    int filler = open(stuck.c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(stuck_reader, 0);
-    ASSERT_GE(filler, 0);
-    std::string block(4096, 'x');
-    while (write(filler, block.data(), block.size()) > 0) {
-    }
+    FullFifo stuck_pipe(stuck);
     const std::string block_realtime =
         "import signal,os,sys; signal.pthread_sigmask(signal.SIG_BLOCK, "
         "range(signal.SIGRTMIN, signal.SIGRTMAX+1)); os.execv(sys.argv[1], sys.argv[1:])";
@@ -146,8 +139,6 @@ TEST_F(Interrupt, OpeningAUrlIsBounded) {
         EXPECT_EQ(err, run.line) << run.name;
     }
     EXPECT_EQ(file_size(dir + "/bounded.wav"), 0);
-    close(filler);
-    close(stuck_reader);
 }
 
 } // namespace
