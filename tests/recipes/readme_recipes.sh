@@ -133,7 +133,8 @@ for _ in $(seq 1 200); do
 done
 kill -TERM -- -"$batch" 2>/dev/null || fail "batch-xargs under SIGTERM: the batch ended too soon"
 wait "$batch" || true
-for _ in $(seq 1 100); do pgrep -f "$dir" >/dev/null || break; sleep 0.05; done
+# Every process of the batch's session has ended, its cleanup included.
+for _ in $(seq 1 200); do pgrep -s "$batch" >/dev/null || pgrep -f "$dir" >/dev/null || break; sleep 0.05; done
 for wav in "$dir"/*.wav; do
     [ -e "$wav" ] || continue
     opus2wav "${wav%.wav}.opus" >"$work/expected.wav" 2>/dev/null
