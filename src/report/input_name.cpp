@@ -9,10 +9,11 @@
 namespace {
 
 // True when text, up to the first '/', '?' or '#', is a port: digits that
-// end there or at a '/'. Such a colon is the host's, not a password's.
+// end there. Such a colon is the host's, not a password's. (An '@' follows
+// text, so the digits never run to its end.)
 bool looks_like_port(const char *text) {
     size_t digits = strspn(text, "0123456789");
-    return digits > 0 && (text[digits] == '/' || text[digits] == '\0');
+    return digits > 0 && (text[digits] == '/' || text[digits] == '?' || text[digits] == '#');
 }
 
 } // namespace
