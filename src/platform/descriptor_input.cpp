@@ -41,7 +41,7 @@ int read_descriptor(int fd, unsigned char *bytes, int count) {
             return static_cast<int>(got);
         }
 #ifndef _WIN32
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (would_block(errno)) {
             wait_for_descriptor(fd, POLLIN);
             continue;
         }

@@ -21,7 +21,7 @@ namespace {
 // they are.
 long write_some(const char *bytes, size_t length) {
     long put = static_cast<long>(write(STDOUT_FILENO, bytes, length));
-    if (put == -1 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    if (put == -1 && would_block(errno)) {
         wait_for_descriptor(STDOUT_FILENO, POLLOUT);
         errno = EINTR; // retried, or given up for an interrupt, by the caller
     }

@@ -29,10 +29,8 @@ void install_private_timer_handler(PrivateTimer *timer, void (*handler)(int, sig
 }
 
 void restore_private_timer_handler(PrivateTimer *timer) {
-    if (timer->handler_installed) {
-        sigaction(timer->signal_number, &timer->parent_action, nullptr);
-        timer->handler_installed = false;
-    }
+    sigaction(timer->signal_number, &timer->parent_action, nullptr);
+    timer->handler_installed = false;
 }
 
 bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer) {
@@ -40,9 +38,6 @@ bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer) {
 }
 
 void set_private_timer(const PrivateTimer *timer, long first_us, long interval_us) {
-    if (!timer->created) {
-        return;
-    }
     struct itimerspec when {};
     when.it_value.tv_sec = first_us / 1000000;
     when.it_value.tv_nsec = first_us % 1000000 * 1000;

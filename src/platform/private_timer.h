@@ -35,15 +35,15 @@ bool create_private_timer(PrivateTimer *timer, int slot);
 // restarted), keeping the action the parent gave it; async-signal-safe.
 void install_private_timer_handler(PrivateTimer *timer, void (*handler)(int, siginfo_t *, void *));
 
-// Puts back the action the parent gave the timer's signal;
-// async-signal-safe.
+// Puts back the action the parent gave the timer's signal, once ours is
+// installed; async-signal-safe.
 void restore_private_timer_handler(PrivateTimer *timer);
 
 // True when a signal came from timer, not from another process.
 bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer);
 
-// Fires after first_us microseconds, then every interval_us (0: once);
-// a first_us of 0 disarms it. Async-signal-safe.
+// Fires a created timer after first_us microseconds, then every
+// interval_us (0: once); a first_us of 0 disarms it. Async-signal-safe.
 void set_private_timer(const PrivateTimer *timer, long first_us, long interval_us = 0);
 
 #endif

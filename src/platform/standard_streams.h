@@ -16,6 +16,18 @@ void protect_standard_streams();
 bool stream_is_terminal(FILE *stream);
 
 #ifndef _WIN32
+#include <cerrno>
+
+// True when a call failed only because its descriptor was handed over
+// non-blocking and is not ready.
+inline bool would_block(int error) {
+#if EWOULDBLOCK != EAGAIN
+    return error == EAGAIN || error == EWOULDBLOCK;
+#else
+    return error == EAGAIN;
+#endif
+}
+
 // Waits until fd is ready for events (POLLIN or POLLOUT), for a descriptor
 // handed over non-blocking; returns early when a signal arrives.
 void wait_for_descriptor(int fd, short events);

@@ -1,5 +1,7 @@
 #include "platform/watchdog.h"
 
+#include "platform/standard_streams.h"
+
 #ifndef _WIN32
 
 #include <cerrno>
@@ -75,7 +77,7 @@ void write_error_by(const char *text, size_t length, const timespec *deadline) {
         ssize_t put = write(STDERR_FILENO, text + done, piece);
         if (put > 0) {
             done += static_cast<size_t>(put);
-        } else if (!(put == -1 && (errno == EINTR || errno == EAGAIN))) {
+        } else if (!(put == -1 && (errno == EINTR || would_block(errno)))) {
             return;
         }
     }
