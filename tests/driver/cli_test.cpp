@@ -45,11 +45,17 @@ TEST_F(Cli, SeekableFileToFileIsExactAndBitIdentical) {
 }
 
 // Input seekable, output a pipe, counts equal: the header is exact already.
+// The same under stack limits the program can live with: none, or a soft
+// limit too small for the decoders that it raises (up to the hard limit).
 TEST_F(Cli, SeekableFileIntoPipe) {
-    RunResult r = run_shell(into_pipe(bin() + " " + quoted(two)));
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(same_bytes(r.out, expected_header(105600) + reference_pcm(two)));
-    EXPECT_FALSE(contains(r.err, "WARNING")) << r.err;
+    for (const char *limits :
+         {"", "ulimit -s unlimited", "ulimit -Ss 64", "ulimit -Ss 64; ulimit -Hs 200"}) {
+        RunResult r = run_shell(
+            into_pipe("(" + std::string(limits) + "\n" + bin() + " " + quoted(two) + ")"));
+        ASSERT_EQ(r.status, 0) << limits << "\n" << r.err;
+        EXPECT_TRUE(same_bytes(r.out, expected_header(105600) + reference_pcm(two))) << limits;
+        EXPECT_FALSE(contains(r.err, "WARNING")) << r.err;
+    }
 }
 
 // Standard input: a pipe into a file, a redirected file (which can seek), and

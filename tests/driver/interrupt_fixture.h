@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -78,6 +79,11 @@ class Interrupt : public testing::Test {
     // the name in /proc/PID/wchan: "pipe_read", "pipe_write", "poll").
     static bool blocked_in(int pid, const char *where) {
         return wait_until([&] { return contains(proc_file(pid, "wchan"), where); });
+    }
+
+    // The words that start a program with the calls named failing.
+    static std::vector<std::string> failing_before(const std::string &calls) {
+        return {"/bin/sh", "-c", failing_calls(calls) + "exec \"$@\"", "sh"};
     }
 
     static std::string played_tail(int64_t frames) {

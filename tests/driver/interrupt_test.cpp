@@ -2,6 +2,7 @@
 // header on a file output is made true for what the file holds, one line says
 // so, and the process still ends by the signal it got.
 #include "interrupt_fixture.h"
+#include "platform/private_timer.h"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,31 @@ TEST_F(Interrupt, StalledPipeOrFifoInputEndsPromptly) {
     }
 }
 
+// The wake-up's real-time signal, sent by another process once the
+// program's handler for it is in place, acts as it would without that
+// handler: here it ends a run held in its header rewrite.
+TEST_F(Interrupt, OutsideWakeUpSignalActsAsWithoutTheHandler) {
+    std::string wav = dir + "/held.wav";
+    std::vector<std::string> args = failing_before("hold");
+    args.insert(args.end(), {opus2wav_bin(), "-"});
+    Spawned p = spawn_program(args, "|", wav);
+    std::string input = read_file(ten);
+    ASSERT_EQ(write(p.input, input.data(), input.size() / 3),
+              static_cast<ssize_t>(input.size() / 3));
+    ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44; }));
+    kill(p.pid, SIGTERM);
+    int wake = SIGRTMIN + WAKE_TIMER_SLOT;
+    ASSERT_TRUE(wait_until([&] {
+        std::string status = proc_file(p.pid, "status");
+        size_t at = status.find("SigCgt:\t");
+        return at != std::string::npos &&
+               (std::stoull(status.substr(at + 8, 16), nullptr, 16) >> (wake - 1) & 1) != 0;
+    }));
+    kill(p.pid, wake);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err, 5000), 128 + wake) << err;
+}
+
 // A seekable input into a file, stopped while the program is held up writing
 // the second link's block to standard error: the first header (exact for the
 // declared 2 s) is rewritten for the first link, the length check still
@@ -96,6 +122,7 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
         {{"/usr/bin/prlimit", "--core=0", "--"}, SIGXCPU, false},
         {{}, SIGTERM, true},
         {{"/usr/bin/prlimit", "--sigpending=0", "--"}, SIGTERM, true},
+        {failing_before("timers threads"), SIGTERM, false},
     };
     Spawned p;
     std::string err;

@@ -71,10 +71,8 @@ TEST_F(Cli, WriteFailures) {
 // rewrite: the summary, then the error, and status 1.
 TEST_F(Cli, FailedHeaderRewrite) {
     std::string wav = out_path("unrewound.wav");
-    RunResult r =
-        run_shell("cat " + quoted(two) +
-                  " | ASAN_OPTIONS=${ASAN_OPTIONS:-}:verify_asan_link_order=0 LD_PRELOAD=" +
-                  quoted(FAIL_REWIND_LIB) + " " + bin() + " - > " + quoted(wav));
+    RunResult r = run_shell("cat " + quoted(two) + " | " + failing_calls("rewind") + bin() +
+                            " - > " + quoted(wav));
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\nError rewriting WAV header: "
                                 "Input/output error\n"))

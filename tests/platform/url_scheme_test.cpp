@@ -24,6 +24,7 @@ TEST(UrlScheme, SchemeLengthAndKind) {
         {":x", 0},
         {"", 0},
         {"ab_c:x", 0},
+        {"~a:x", 0},
         {"C:\\music\\a.opus", 1},
         {"\xC3\xA9t\xC3\xA9:x", 0},
     };
@@ -47,6 +48,7 @@ TEST(UrlScheme, SchemeLengthAndKind) {
         {"htt:x", InputKind::OTHER_SCHEME},
         {"fil:x", InputKind::OTHER_SCHEME},
         {"https2:x", InputKind::OTHER_SCHEME},
+        {"ht1p:x", InputKind::OTHER_SCHEME},
     };
     for (const auto &k : kinds) {
         EXPECT_EQ(input_kind(k.name), k.kind) << k.name;

@@ -43,6 +43,7 @@ TEST(EncodeWideArgument, Table) {
         {"lone low surrogate", {0xDC00}, "\xED\xB0\x80"},
         {"high surrogate last", {'a', 0xD800}, "a\xED\xA0\x80"},
         {"low before high", {0xDC00, 0xD800}, "\xED\xB0\x80\xED\xA0\x80"},
+        {"high before a private use unit", {0xD800, 0xE000}, "\xED\xA0\x80\xEE\x80\x80"},
         {"worst case for the bound",
          {0xD800, 0xD800, 0xD800},
          "\xED\xA0\x80\xED\xA0\x80\xED\xA0\x80"},

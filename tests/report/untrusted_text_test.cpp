@@ -1,11 +1,14 @@
 // Text from a stream or a server reaches the terminal only as characters that
 // cannot steer it: a table of inputs and what is printed for them.
 #include "../support/capture.h"
+#include "platform/interrupts.h"
 #include "report/stream_report.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "??A???B"},
         TextCase{"truncated_at_end", "ok\xE6\x97", "ok??"},
         TextCase{"lone_continuation", "\x80\xBF", "??"},
+        TextCase{"lead_then_lead", "a\xC3\xC3\xA9", "a?\xC3\xA9"},
         // Longer than the output buffer, in both orders of plain and replaced.
         TextCase{"long_controls_then_plain", std::string(5000, '\x01') + std::string(9000, 'a'),
                  std::string(5000, '?') + std::string(9000, 'a')},
@@ -83,6 +87,30 @@ TEST(UntrustedTextLimit, StopsAtMaxBytesAndAtNul) {
               "METADATA_BLOCK_PICTURE=");
     // A sequence cut by the limit is not printed whole beyond it.
     EXPECT_EQ(capture_stream([](FILE *f) { print_untrusted(f, "ab\xC3\xA9", 3); }), "ab?");
+}
+
+// Once the run has been asked to stop, a long text on a stream is cut short
+// (a standard error that nobody reads must not hold up the end of the run);
+// a string is always filled whole. In a child process: the request to stop
+// cannot be taken back.
+TEST(UntrustedTextLimit, CutShortOnAStreamOnceAskedToStop) {
+    EXPECT_EXIT(
+        {
+            catch_interrupts();
+            raise(SIGINT);
+            std::string controls(20000, '\x01');
+            std::string plain(20000, 'a');
+            std::string shown =
+                capture_stream([&](FILE *f) { print_untrusted(f, controls.c_str()); });
+            std::string shown_plain =
+                capture_stream([&](FILE *f) { print_untrusted(f, plain.c_str()); });
+            std::string filtered(controls.size() + 1, 'X');
+            filter_untrusted(controls.c_str(), &filtered[0]);
+            bool cut = shown.size() <= 4096 && shown == std::string(shown.size(), '?') &&
+                       shown_plain.size() < plain.size();
+            _exit(cut && filtered.c_str() == std::string(20000, '?') ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace

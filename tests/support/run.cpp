@@ -106,6 +106,11 @@ std::string into_pipe(const std::string &command) {
     return command + " | cat; exit ${PIPESTATUS[0]}";
 }
 
+std::string failing_calls(const std::string &calls) {
+    return "ASAN_OPTIONS=${ASAN_OPTIONS:-}:verify_asan_link_order=0 FAIL_CALLS=" +
+           shell_quote(calls) + " LD_PRELOAD=" + shell_quote(FAIL_CALLS_LIB) + " ";
+}
+
 bool contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }

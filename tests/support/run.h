@@ -66,6 +66,10 @@ constexpr size_t wav_data_bytes(int64_t samples) {
 // A shell command whose standard output goes into a pipe (to cat), with the
 // command's own exit status kept as the script's.
 std::string into_pipe(const std::string &command);
+// Shell words that put before a command make the calls that calls names
+// fail for it (tests/support/fail_calls.c); the sanitizers' own options
+// are kept, so a report still fails the run.
+std::string failing_calls(const std::string &calls);
 
 bool contains(const std::string &text, const std::string &part);
 

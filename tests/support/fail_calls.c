@@ -1,0 +1,94 @@
+/* Preloaded by a test to stand for a system that refuses something. The
+   words in FAIL_CALLS say what; every other call goes through as usual.
+     rewind    an absolute seek of standard output fails with EIO (the probe
+               and other seeks from the current position work)
+     hold      an absolute seek of standard output never returns
+     threads   no thread can be made (EAGAIN)
+     timers    no timer can be made (EAGAIN)
+     dlopen    no library can be loaded, with a message of its own
+     foreign   a library asked for is one that lacks its functions (libc) */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <pthread.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+static int failing(const char *word) {
+    const char *words = getenv("FAIL_CALLS");
+    size_t length = strlen(word);
+    for (const char *at = words; at != NULL && (at = strstr(at, word)) != NULL; at += length) {
+        if ((at == words || at[-1] == ' ' || at[-1] == ',') &&
+            (at[length] == '\0' || at[length] == ' ' || at[length] == ',')) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+static int (*next_pthread_create)(pthread_t *, const pthread_attr_t *, void *(*)(void *), void *);
+static int (*next_timer_create)(clockid_t, struct sigevent *, timer_t *);
+static void *(*next_dlopen)(const char *, int);
+static char *(*next_dlerror)(void);
+
+/* Looked up once, at load: a lookup between a failed dlopen and the
+   dlerror that follows would clear the error. Copied, as ISO C has no
+   conversion from an object pointer to a function pointer. */
+static void find(void *next, size_t size, const char *name) {
+    void *found = dlsym(RTLD_NEXT, name);
+    memcpy(next, &found, size);
+}
+
+__attribute__((constructor)) static void find_next(void) {
+    find(&next_pthread_create, sizeof next_pthread_create, "pthread_create");
+    find(&next_timer_create, sizeof next_timer_create, "timer_create");
+    find(&next_dlopen, sizeof next_dlopen, "dlopen");
+    find(&next_dlerror, sizeof next_dlerror, "dlerror");
+}
+
+off_t lseek(int fd, off_t offset, int whence) {
+    if (fd == 1 && whence == SEEK_SET && failing("hold")) {
+        for (;;) {
+            pause();
+        }
+    }
+    if (fd == 1 && whence == SEEK_SET && failing("rewind")) {
+        errno = EIO;
+        return -1;
+    }
+    return (off_t)syscall(SYS_lseek, fd, offset, whence);
+}
+
+off_t lseek64(int fd, off_t offset, int whence) {
+    return lseek(fd, offset, whence);
+}
+
+int pthread_create(pthread_t *thread, const pthread_attr_t *attributes, void *(*run)(void *),
+                   void *argument) {
+    return failing("threads") ? EAGAIN : next_pthread_create(thread, attributes, run, argument);
+}
+
+int timer_create(clockid_t clock, struct sigevent *event, timer_t *timer) {
+    if (failing("timers")) {
+        errno = EAGAIN;
+        return -1;
+    }
+    return next_timer_create(clock, event, timer);
+}
+
+void *dlopen(const char *file, int mode) {
+    if (failing("dlopen")) {
+        return NULL;
+    }
+    return next_dlopen(failing("foreign") ? "libc.so.6" : file, mode);
+}
+
+char *dlerror(void) {
+    static char message[] = "libopusurl.so.0: cannot open shared object file (test)";
+    return failing("dlopen") ? message : next_dlerror();
+}
