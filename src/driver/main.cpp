@@ -2,7 +2,5 @@
 #include "platform/coverage.h"
 
 int main(int argc, char **argv) {
-    int status = opus2wav_main(argc, argv);
-    dump_coverage();
-    return status;
+    return with_coverage_dumped(opus2wav_main(argc, argv));
 }

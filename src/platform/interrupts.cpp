@@ -72,6 +72,7 @@ void set_signal_handler(int signal_number, void (*handler)(int)) {
 void on_wake(int signal_number, siginfo_t *info, void *) {
     if (!from_private_timer(info, &wake_timer)) {
         restore_private_timer_handler(&wake_timer);
+        dump_coverage();
         raise(signal_number);
     }
 }

@@ -37,11 +37,11 @@ TEST_F(Cli, WriteFailures) {
          "\nError writing decoded audio data: Broken pipe\n"},
         // A header that only partly fits leaves the file as it was (status 3
         // if not), appended to or written where the parent left the offset.
-        {"f=" + quoted(out_path("part.wav")) + "; printf %1000s x > $f; (ulimit -f 1; " + bin() +
+        {"f=" + quoted(out_path("part.wav")) + "; printf %1000s x > $f; (ulimit -Sf 1; " + bin() +
              " " + quoted(two) + " >> $f); s=$?; [ $(stat -c %s $f) = 1000 ] || s=3; exit $s",
          "Error writing WAV header: File too large\n"},
         {"f=" + quoted(out_path("part.wav")) +
-             "; printf %1000s x > $f; (ulimit -f 1; exec 1<> $f; " +
+             "; printf %1000s x > $f; (ulimit -Sf 1; exec 1<> $f; " +
              "head -c 1000 <&1 > /dev/null; " + bin() + " " + quoted(two) +
              "; s=$?; printf END; exit $s); s=$?; " +
              "[ \"$(cat $f)\" = \"$(printf %1000sEND x)\" ] || s=3; exit $s",
@@ -80,7 +80,7 @@ TEST_F(Cli, FailedHeaderRewrite) {
     EXPECT_TRUE(same_bytes(read_file(wav), expected_header(0) + reference_pcm(two)));
 }
 
-// A file size limit (bash counts it in KiB) stops the run inside a block,
+// A soft file size limit (bash counts it in KiB) stops the run inside a block,
 // at a block boundary or not. The file holds exactly the limit; the header counts
 // the whole frames behind it and never more, whether the input could seek.
 TEST_F(Cli, FileSizeLimitLeavesATrueHeader) {
@@ -91,7 +91,7 @@ TEST_F(Cli, FileSizeLimitLeavesATrueHeader) {
             // With bytes before the header, the frames count from the header
             // on, and the partial frame at the end does not count.
             for (std::string pre : {"", "PRE"}) {
-                std::string script = "ulimit -f " + std::to_string(blocks) + "; { printf '" + pre +
+                std::string script = "ulimit -Sf " + std::to_string(blocks) + "; { printf '" + pre +
                                      "'; " + bin() + " " + in + "; } > " + quoted(wav);
                 RunResult r = run_shell(script);
                 EXPECT_EQ(r.status, 1) << script << "\n" << r.err;
