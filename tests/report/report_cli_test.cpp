@@ -53,9 +53,10 @@ TEST_F(Report, HoleGapAndUnknownInputRate) {
     EXPECT_EQ(r.err.find("Original sampling rate"), std::string::npos);
 }
 
-// Positions no encoder writes. A link laid out from -250 with
-// 2.5 ms packets starts its audio before zero: the first 48 samples after the
-// pre-skip of 312 are reported as a start at -48. Two jumps of a second at
+// Positions no encoder writes. A link laid out from -250 with 2.5 ms packets
+// starts its audio before zero: the first 48 samples after the pre-skip of
+// 312 are reported as a start at -48. A jump back of 0.3 s, to before the
+// last progress line, is a gap that is due no line. Two jumps of a second at
 // the last two packets put a progress line on the empty read at the end,
 // where the decoder has no new bitrate: the last one is shown again. A jump
 // of an hour, in a file, shows durations with hours, pinned here as
@@ -64,15 +65,15 @@ TEST_F(Report, CraftedPositions) {
     std::string short_packets = dir + "/short_packets.opus", negative = dir + "/negative.opus";
     make_opus(short_packets, "ms=500 pagems=5 frame=2.5 -- ms=500 pagems=5 frame=2.5");
     rewrite_ogg(short_packets, negative, "granule-from:1:-250");
-    std::string one_second = dir + "/one_second.opus", jumps = dir + "/jumps.opus";
-    make_opus(one_second, "ms=1000 pagems=20");
-    std::string bytes = read_file(one_second);
+    std::string source = dir + "/jumps_source.opus", jumps = dir + "/jumps.opus";
+    make_opus(source, "ms=1500 pagems=20");
+    std::string bytes = read_file(source);
     int pages = 0;
     for (size_t at = bytes.find("OggS"); at != std::string::npos; at = bytes.find("OggS", at + 1)) {
         pages++;
     }
-    rewrite_ogg(one_second, jumps,
-                "granule-gap:" + std::to_string(pages - 2) +
+    rewrite_ogg(source, jumps,
+                "granule-gap:60:-14400 granule-gap:" + std::to_string(pages - 2) +
                     ":48000 granule-gap:" + std::to_string(pages - 1) + ":48000");
     RunResult r = run_shell("cat " + shell_quote(negative) + " | " + bin() + " - > /dev/null");
     EXPECT_EQ(r.status, 0);
