@@ -31,7 +31,9 @@ if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
         own_policy=yes
         trap 'rm -f "$policy"' EXIT
     fi
-    services() { pgrep -x 'nginx|sshd|icecast2' | sort | tr '\n' ' '; }
+    # The list is empty, not an error, when none of them runs (pgrep would
+    # fail the script then, under pipefail).
+    services() { ps -e -o pid=,comm= | awk '$2 ~ /^(nginx|sshd|icecast2)$/ { print $1 }' | sort | tr '\n' ' '; }
     running_before=$(services)
     # Another apt or dpkg run (unattended upgrades on a fresh machine) is
     # waited for rather than failed on.
@@ -44,7 +46,7 @@ if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
         trap - EXIT
     fi
     if [ "$(services)" != "$running_before" ]; then
-        echo "the install started a service: $(pgrep -a -x 'nginx|sshd|icecast2')" >&2
+        echo "the install started a service: $(services) (was: $running_before)" >&2
         exit 1
     fi
 fi
