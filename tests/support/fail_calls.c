@@ -37,18 +37,25 @@ static void *(*next_dlopen)(const char *, int);
 static char *(*next_dlerror)(void);
 
 /* Looked up once, at load: a lookup between a failed dlopen and the
-   dlerror that follows would clear the error. Copied, as ISO C has no
-   conversion from an object pointer to a function pointer. */
+   dlerror that follows would clear the error. A sanitizer runtime may call
+   in before that (its start-up asks dlerror), so the first call looks them
+   up itself. Copied, as ISO C has no conversion from an object pointer to
+   a function pointer. */
 static void find(void *next, size_t size, const char *name) {
     void *found = dlsym(RTLD_NEXT, name);
     memcpy(next, &found, size);
 }
 
 __attribute__((constructor)) static void find_next(void) {
+    static int done;
+    if (done) {
+        return;
+    }
     find(&next_pthread_create, sizeof next_pthread_create, "pthread_create");
     find(&next_timer_create, sizeof next_timer_create, "timer_create");
     find(&next_dlopen, sizeof next_dlopen, "dlopen");
     find(&next_dlerror, sizeof next_dlerror, "dlerror");
+    done = 1;
 }
 
 off_t lseek(int fd, off_t offset, int whence) {
@@ -70,10 +77,12 @@ off_t lseek64(int fd, off_t offset, int whence) {
 
 int pthread_create(pthread_t *thread, const pthread_attr_t *attributes, void *(*run)(void *),
                    void *argument) {
+    find_next();
     return failing("threads") ? EAGAIN : next_pthread_create(thread, attributes, run, argument);
 }
 
 int timer_create(clockid_t clock, struct sigevent *event, timer_t *timer) {
+    find_next();
     if (failing("timers")) {
         errno = EAGAIN;
         return -1;
@@ -82,6 +91,7 @@ int timer_create(clockid_t clock, struct sigevent *event, timer_t *timer) {
 }
 
 void *dlopen(const char *file, int mode) {
+    find_next();
     if (failing("dlopen")) {
         return NULL;
     }
@@ -89,6 +99,7 @@ void *dlopen(const char *file, int mode) {
 }
 
 char *dlerror(void) {
+    find_next();
     static char message[] = "libopusurl.so.0: cannot open shared object file (test)";
     return failing("dlopen") ? message : next_dlerror();
 }
