@@ -86,6 +86,17 @@ class Interrupt : public testing::Test {
         return {"/bin/sh", "-c", failing_calls(calls) + "exec \"$@\"", "sh"};
     }
 
+    // The words that run the command after them with every real-time signal
+    // blocked, as a parent may hand it over.
+    static std::vector<std::string> realtime_blocked(std::vector<std::string> command) {
+        command.insert(command.begin(),
+                       {PYTHON_BIN, "-c",
+                        "import signal,os,sys; signal.pthread_sigmask(signal.SIG_BLOCK, "
+                        "range(signal.SIGRTMIN, signal.SIGRTMAX+1)); "
+                        "os.execv(sys.argv[1], sys.argv[1:])"});
+        return command;
+    }
+
     static std::string played_tail(int64_t frames) {
         return " (" + std::to_string(frames) + " samples @ 48 kHz).\n";
     }

@@ -79,9 +79,6 @@ TEST_F(Interrupt, OpeningAUrlIsBounded) {
     // cannot be written, and the bound still ends the run 2 s later.
     std::string stuck = dir + "/stuck.fifo";
     FullFifo stuck_pipe(stuck);
-    const std::string block_realtime =
-        "import signal,os,sys; signal.pthread_sigmask(signal.SIG_BLOCK, "
-        "range(signal.SIGRTMIN, signal.SIGRTMAX+1)); os.execv(sys.argv[1], sys.argv[1:])";
     struct Run {
         std::string name;
         std::vector<std::string> args;
@@ -108,7 +105,7 @@ TEST_F(Interrupt, OpeningAUrlIsBounded) {
          1,
          {}},
         {"real-time signals blocked by the parent",
-         {PYTHON_BIN, "-c", block_realtime, opus2wav_bin(), trickle_url},
+         realtime_blocked({opus2wav_bin(), trickle_url}),
          "Failed to open file '" + trickle_url + "': timed out after 60 s\n",
          1,
          {}},
