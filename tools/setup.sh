@@ -35,6 +35,11 @@ if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     # fail the script then, under pipefail).
     services() { ps -e -o pid=,comm= | awk '$2 ~ /^(nginx|sshd|icecast2)$/ { print $1 }' | sort | tr '\n' ' '; }
     running_before=$(services)
+    # Their maintainer scripts also enable them at boot, past policy-rc.d:
+    # what this install enabled (and only that) is disabled again below, so
+    # that the next boot starts no server on the machine's interfaces.
+    boot_links() { find /etc/systemd/system /etc/rc[0-6S].d -type l 2>/dev/null | sort; }
+    links_before=$(boot_links)
     # Another apt or dpkg run (unattended upgrades on a fresh machine) is
     # waited for rather than failed on.
     apt_wait=(-o DPkg::Lock::Timeout=600)
@@ -44,6 +49,25 @@ if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
     if [ -n "$own_policy" ]; then
         rm -f "$policy"
         trap - EXIT
+    fi
+    enabled_here=$(comm -13 <(echo "$links_before") <(boot_links))
+    units=$(echo "$enabled_here" | sed -n 's|^/etc/systemd/system/[^/]*[.]wants/||p' | sort -u)
+    scripts=$(echo "$enabled_here" | sed -n 's|^/etc/rc[0-6S][.]d/S[0-9]*||p' | sort -u)
+    for unit in $units; do
+        if command -v systemctl >/dev/null; then systemctl disable --quiet "$unit" 2>/dev/null || true; fi
+    done
+    for name in $scripts; do
+        if [ -e "/etc/init.d/$name" ]; then update-rc.d "$name" disable >/dev/null 2>&1 || true; fi
+    done
+    # Without systemctl, the links the install made are removed as they are.
+    comm -13 <(echo "$links_before") <(boot_links) | grep '[.]wants/' | xargs -r rm -f
+    still=$(comm -13 <(echo "$links_before") <(boot_links) | grep -E '[.]wants/|/rc[0-6S][.]d/S' || true)
+    if [ -n "$still" ]; then
+        echo "the install enabled at boot what could not be disabled: $still" >&2
+        exit 1
+    fi
+    if [ -n "$units$scripts" ]; then
+        echo "disabled at boot, as the install had enabled them:" $units $scripts
     fi
     if [ "$(services)" != "$running_before" ]; then
         echo "the install started a service: $(services) (was: $running_before)" >&2

@@ -24,15 +24,12 @@ class Cli : public testing::Test {
         badlink = dir + "/badlink.opus";
         make_opus(two, "ms=1500 pagems=100 tag=TITLE=One -- ms=700 ch=1 pagems=100 tag=TITLE=Two");
         make_opus(twenty_ms, "ms=20");
-        make_opus(dir + "/three.opus", "ms=3000 pagems=100");
+        make_opus(dir + "/three.opus", THREE_SECONDS);
         rewrite_ogg(dir + "/three.opus", holey, "drop:10");
         // Page 19 starts the second link's OpusTags packet; break its magic.
         rewrite_ogg(two, badlink, "poke:19:0:88");
     }
 
-    static std::string bin() {
-        return shell_quote(opus2wav_bin());
-    }
     static std::string quoted(const std::string &path) {
         return shell_quote(path);
     }

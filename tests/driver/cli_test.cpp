@@ -45,11 +45,12 @@ TEST_F(Cli, SeekableFileToFileIsExactAndBitIdentical) {
 }
 
 // Input seekable, output a pipe, counts equal: the header is exact already.
-// The same under stack limits the program can live with: none, or a soft
-// limit too small for the decoders that it raises (up to the hard limit).
+// The same under stack limits the program can live with: none, exactly the
+// least it needs, or a soft limit too small for the decoders that it raises
+// (up to the hard limit).
 TEST_F(Cli, SeekableFileIntoPipe) {
-    for (const char *limits :
-         {"", "ulimit -s unlimited", "ulimit -Ss 64", "ulimit -Ss 64; ulimit -Hs 200"}) {
+    for (const char *limits : {"", "ulimit -s unlimited", "ulimit -s 128", "ulimit -Ss 64",
+                               "ulimit -Ss 64; ulimit -Hs 200"}) {
         RunResult r = run_shell(
             into_pipe("(" + std::string(limits) + "\n" + bin() + " " + quoted(two) + ")"));
         ASSERT_EQ(r.status, 0) << limits << "\n" << r.err;

@@ -48,7 +48,7 @@ class Interrupt : public testing::Test {
         dir = make_temp_dir();
         ten = dir + "/ten.opus";
         chatty = dir + "/chatty.opus";
-        make_opus(ten, "ms=10000 pagems=100");
+        make_opus(ten, TEN_SECONDS);
         make_opus(chatty, "ms=1000 pagems=100 -- ms=1000 tag=COMMENT=" + std::string(90000, 'x'));
         two_minutes = dir + "/two_minutes.opus";
         make_opus(two_minutes, "ms=120000");

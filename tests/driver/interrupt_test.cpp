@@ -175,24 +175,36 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
 }
 
 // Two signals close together, as a service manager (TERM, then HUP) or a
-// closing terminal and an impatient user send them, or a burst of one: none
-// may end the run before its header is true. The process ends by the signal
-// it took first.
+// closing terminal and an impatient user send them, or a burst of one, or a
+// second signal that comes while the header is being rewritten: none may end
+// the run before its header is true. The process ends by the signal it took
+// first.
 TEST_F(Interrupt, SeveralSignalsAtOnceLeaveATrueHeader) {
-    const std::vector<int> cases[] = {
-        {SIGTERM, SIGHUP}, {SIGTERM, SIGINT}, {SIGINT, SIGINT, SIGINT, SIGINT, SIGINT}};
+    const struct {
+        std::vector<std::string> before;
+        std::vector<int> signals;
+    } cases[] = {
+        {{}, {SIGTERM, SIGHUP}},
+        {{}, {SIGTERM, SIGINT}},
+        {{}, {SIGINT, SIGINT, SIGINT, SIGINT, SIGINT}},
+        {failing_before("interrupt-rewind"), {SIGTERM}},
+    };
     int round = 0;
-    for (const std::vector<int> &signals : cases) {
+    for (const auto &row : cases) {
         for (int attempt = 0; attempt < 3; attempt++) {
             std::string wav = dir + "/several" + std::to_string(round++) + ".wav";
-            Spawned p = spawn_program({opus2wav_bin(), two_minutes}, "", wav);
+            std::vector<std::string> args = row.before;
+            args.insert(args.end(), {opus2wav_bin(), two_minutes});
+            Spawned p = spawn_program(args, "", wav);
             ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44 + 960000; }));
-            for (int sig : signals) {
+            for (int sig : row.signals) {
                 kill(p.pid, sig);
             }
             std::string err;
             int status = finish_program(p, &err);
-            EXPECT_TRUE(status == 128 + signals[0] || status == 128 + signals[1]) << status;
+            EXPECT_TRUE(status == 128 + row.signals[0] ||
+                        (row.signals.size() > 1 && status == 128 + row.signals[1]))
+                << status;
             expect_true_file(wav, two_minutes);
             EXPECT_LT(file_size(wav),
                       static_cast<int64_t>(44 + wav_data_bytes(samples_in_ms(120000))))

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -62,7 +63,11 @@ TEST(DescriptorInput, ThroughAPipe) {
 TEST(DescriptorInput, FromAFilePartWayThrough) {
     OpusFileCallbacks callbacks{};
     descriptor_callbacks(&callbacks);
-    char path[] = "/tmp/o2w-input-XXXXXX";
+    const char *tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/o2w-input-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    char *path = name.data();
     int made = mkstemp(path);
     ASSERT_GE(made, 0);
     close(made);

@@ -27,7 +27,7 @@ class Report : public testing::Test {
                              " pic=png pic=palette pic=url pic=bad -- ms=700 ch=1 rate=44100 "
                              "pagems=100 tag=ARTIST=Two pictag=metadata_block_picture pic=png");
         rewrite_ogg(plain, rich, "suffix:5");
-        make_opus(dir + "/three.opus", "ms=3000 pagems=100");
+        make_opus(dir + "/three.opus", THREE_SECONDS);
         rewrite_ogg(dir + "/three.opus", rough, "drop:10 granule-gap:20:960 input-rate:0");
 
         const std::string picture = "=3|image/png|Front cover|16x8x24|<33 bytes of image data>";
@@ -39,9 +39,5 @@ class Report : public testing::Test {
              5},
             {{"ARTIST=Two", "metadata_block_picture" + picture}, -1},
         };
-    }
-
-    static std::string bin() {
-        return shell_quote(opus2wav_bin());
     }
 };

@@ -3,6 +3,12 @@
      rewind    an absolute seek of standard output fails with EIO (the probe
                and other seeks from the current position work)
      hold      an absolute seek of standard output never returns
+     interrupt-rewind
+               the first absolute seek of standard output raises SIGINT
+               before it seeks: a second signal while the header is rewritten
+     clock-behind
+               the monotonic clock reads 50 s behind the truth, so that a
+               bound of 60 s from the start runs out 10 s after it
      threads   no thread can be made (EAGAIN)
      timers    no timer can be made (EAGAIN)
      dlopen    no library can be loaded, with a message of its own
@@ -64,6 +70,13 @@ off_t lseek(int fd, off_t offset, int whence) {
             pause();
         }
     }
+    if (fd == 1 && whence == SEEK_SET && failing("interrupt-rewind")) {
+        static int raised;
+        if (!raised) {
+            raised = 1;
+            raise(SIGINT);
+        }
+    }
     if (fd == 1 && whence == SEEK_SET && failing("rewind")) {
         errno = EIO;
         return -1;
@@ -73,6 +86,14 @@ off_t lseek(int fd, off_t offset, int whence) {
 
 off_t lseek64(int fd, off_t offset, int whence) {
     return lseek(fd, offset, whence);
+}
+
+int clock_gettime(clockid_t clock, struct timespec *now) {
+    int result = (int)syscall(SYS_clock_gettime, clock, now);
+    if (result == 0 && clock == CLOCK_MONOTONIC && failing("clock-behind")) {
+        now->tv_sec -= 50;
+    }
+    return result;
 }
 
 int pthread_create(pthread_t *thread, const pthread_attr_t *attributes, void *(*run)(void *),

@@ -33,16 +33,27 @@ std::string make_opus_bin();
 std::string opus_facts_bin();
 std::string ogg_rewrite_cmd();
 
-// Makes an input with the generator; aborts the test on failure.
+// The program under test, quoted for a shell.
+inline std::string bin() {
+    return shell_quote(opus2wav_bin());
+}
+
+// Makes an input with the generator (once per run for the same words: a
+// copy of the first one made); aborts the test on failure.
 void make_opus(const std::string &path, const std::string &words);
-// Rewrites pages of in into out; aborts the test on failure.
+// The generator's words for inputs that several suites share.
+constexpr const char *THREE_SECONDS = "ms=3000 pagems=100";
+constexpr const char *TEN_SECONDS = "ms=10000 pagems=100";
+// Rewrites pages of in into out (once per run for the same bytes and
+// operations); aborts the test on failure.
 void rewrite_ogg(const std::string &in, const std::string &out, const std::string &ops);
 // The events libopusfile yields for a file read directly (seekable) or
 // through a pipe on standard input (not seekable): "opus_facts events".
 std::string opus_events(const std::string &path, bool through_pipe);
 // What libopusfile itself says about a file, as key=value pairs.
 std::map<std::string, std::string> opus_facts(const std::string &path);
-// The PCM bytes that op_read_stereo yields for a file, decoded directly.
+// The PCM bytes that op_read_stereo yields for a file, decoded directly
+// (once per run for the same bytes).
 std::string reference_pcm(const std::string &path);
 
 // The program's own messages that several tests look for, as literals.
@@ -135,7 +146,8 @@ struct RealServer {
 
 // A throw-away CA and a server certificate for localhost and 127.0.0.1 that
 // it signed, made with openssl in dir: dir/ca.pem, dir/server.pem and
-// dir/server.key. Aborts the test on failure.
+// dir/server.key; the CA's key is removed once it has signed. Aborts the
+// test on failure.
 void make_test_ca(const std::string &dir);
 
 // The body and head of a plain HTTP GET on a loopback port ("" on failure).

@@ -62,7 +62,9 @@ void make_test_ca(const std::string &dir) {
         "-keyout server.key -out server.csr -subj /CN=localhost 2>/dev/null;"
         "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > ext.cnf;"
         "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial "
-        "-out server.pem -days 2 -extfile ext.cnf 2>/dev/null");
+        "-out server.pem -days 2 -extfile ext.cnf 2>/dev/null;"
+        // The CA's key has signed what it had to: it is not kept.
+        "rm -f ca.key ca.srl server.csr");
     ASSERT_EQ(r.status, 0) << r.err;
 }
 

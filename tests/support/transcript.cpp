@@ -1,9 +1,5 @@
 #include "transcript.h"
 
-#include "capture.h"
-
-#include "report/number_format.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -47,12 +43,58 @@ std::string link_block(const TranscriptInput &in, int link) {
 
 } // namespace
 
+// The two number forms, written here from their documented rules and not
+// taken from the program, for the values a test meets.
 std::string duration_text(long long samples, bool millis) {
-    return capture_stream([&](FILE *s) { show_duration(s, samples, millis ? 1 : 0); });
+    // Rounded half up to whole milliseconds, or to whole seconds.
+    long long ms = millis ? (samples + 24) / 48 : (samples + 24000) / 48000 * 1000;
+    long long seconds = ms / 1000;
+    const long long week = 604800, day = 86400, hour = 3600, minute = 60;
+    long long w = seconds / week, d = seconds % week / day, h = seconds % day / hour,
+              m = seconds % hour / minute, s = seconds % minute;
+    char text[64];
+    if (w > 0) {
+        snprintf(text, sizeof text, "%lldw%lldd%02lldh%02lldm%02lld", w, d, h, m, s);
+    } else if (d > 0) {
+        snprintf(text, sizeof text, "%lldd%02lldh%02lldm%02lld", d, h, m, s);
+    } else if (h > 0) {
+        snprintf(text, sizeof text, "%lldh%02lldm%02lld", h, m, s);
+    } else if (m > 0) {
+        snprintf(text, sizeof text, "%lldm%02lld", m, s);
+    } else {
+        snprintf(text, sizeof text, "%lld", s);
+    }
+    std::string shown = text;
+    if (millis) {
+        snprintf(text, sizeof text, ".%03lld", ms % 1000);
+        shown += text;
+    }
+    return shown + "s";
 }
 
+// Sizes (base 1024) and bitrates (base 1000) below a tera-unit: the first
+// prefix at which the value, rounded to whole units, is below the base; two
+// decimals below 10 such units, one below 100, none from there.
 std::string scaled_text(long long value, bool decimal, const char *separator) {
-    return capture_stream([&](FILE *s) { show_scaled(s, value, decimal ? 1 : 0, separator); });
+    const long long base = decimal ? 1000 : 1024;
+    const char *letters = " kMGT";
+    int prefix = 0;
+    long long unit = 1;
+    while (prefix < 4 && (value + unit / 2) / unit >= base) {
+        prefix++;
+        unit *= base;
+    }
+    long long whole = (value + unit / 2) / unit;
+    char text[64];
+    if (unit == 1 || whole >= 100) {
+        snprintf(text, sizeof text, "%lld%s%c", whole, separator, letters[prefix]);
+    } else {
+        long long scale = whole < 10 ? 100 : 10;
+        long long fixed = (value * scale + unit / 2) / unit;
+        snprintf(text, sizeof text, scale == 100 ? "%lld.%02lld%s%c" : "%lld.%lld%s%c",
+                 fixed / scale, fixed % scale, separator, letters[prefix]);
+    }
+    return text;
 }
 
 std::string compose_transcript(const TranscriptInput &in) {
