@@ -30,6 +30,7 @@ cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     if mountpoint -q "$work/full" 2>/dev/null; then umount "$work/full" || true; fi
     if [ -s "$work/sshd.pid" ]; then kill "$(cat "$work/sshd.pid")" 2>/dev/null || true; fi
+    if [ -n "${made_run_sshd:-}" ]; then rmdir /run/sshd 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -206,7 +207,7 @@ UsePAM no
 PermitRootLogin prohibit-password
 StrictModes no
 PidFile $work/sshd.pid
-SetEnv PATH=$work/bin:/usr/local/bin:/usr/bin:/bin
+SetEnv PATH=$work/bin:/usr/local/bin:/usr/bin:/bin TMPDIR=${TMPDIR:-/tmp}
 CONFIG
 cat >"$work/ssh_config" <<CONFIG
 Host host1 host2
@@ -220,7 +221,11 @@ Host host1 host2
   LogLevel ERROR
   BatchMode yes
 CONFIG
-if [ "$(id -u)" -eq 0 ]; then mkdir -p /run/sshd; fi
+# sshd wants its privilege separation folder; one made here goes again.
+if [ "$(id -u)" -eq 0 ] && [ ! -d /run/sshd ]; then
+    mkdir /run/sshd
+    made_run_sshd=yes
+fi
 /usr/sbin/sshd -f "$work/sshd_config" -E "$work/sshd.log"
 for _ in $(seq 1 50); do
     ssh -F "$work/ssh_config" host1 true 2>/dev/null && break
