@@ -93,6 +93,10 @@ sample)
     ;;
 test)
     cmake --build build -j"$jobs"
+    # Everything the checks below make outside the build folders lies here,
+    # and goes when the command ends, however it ends.
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
     echo "== version: NEWS's top entry is the version CMake builds"
     version=$(sed -n 's/^  VERSION \([0-9][0-9.]*\)$/\1/p' CMakeLists.txt | head -n 1)
     top=$(grep -m 1 '^## ' NEWS.md)
@@ -118,7 +122,7 @@ test)
     fi
 
     echo "== install into a temporary prefix"
-    prefix=$(mktemp -d)
+    prefix=$(mktemp -d -p "$scratch")
     cmake --install build --prefix "$prefix" --strip >/dev/null
     test -f "$prefix/share/man/man1/opus2wav.1.gz"
     for doc in LICENSE README.md.gz NEWS.md.gz; do
@@ -162,7 +166,7 @@ test)
     echo "lintian: no errors, no warnings"
     # Checked in a throw-away root: the packages installed on this machine
     # stay as they are.
-    root=$(mktemp -d)
+    root=$(mktemp -d -p "$scratch")
     dpkg-deb -x "$deb" "$root"
     "$root/usr/bin/opus2wav" "$prefix/check.opus" > "$prefix/packaged.wav" 2>/dev/null
     cmp "$prefix/packaged.wav" "$prefix/built.wav"
@@ -181,13 +185,13 @@ test)
         exit 1
     fi
     echo "$tarball (made twice, identical): $(du -k "$tarball" | cut -f1) KiB, $(tar -tzf "$tarball" | wc -l) entries"
-    unpacked=$(mktemp -d)
+    unpacked=$(mktemp -d -p "$scratch")
     tar -xzf "$tarball" -C "$unpacked"
     source_dir=$(echo "$unpacked"/opus2wav-*)
     (cd "$source_dir" && bash tools/setup.sh sample >/dev/null && test -s sample/sample.wav)
     echo "tools/setup.sh sample: ok from the tarball"
     # The debhelper recipe on a fresh copy: no build folder or sample in it.
-    packaging=$(mktemp -d)
+    packaging=$(mktemp -d -p "$scratch")
     tar -xzf "$tarball" -C "$packaging"
     bash tests/recipes/recipe_text.sh README.md debian-folder >"$packaging/debian-folder.sh"
     if ! (cd "$packaging"/opus2wav-* && bash "$packaging/debian-folder.sh") >"$packaging/build.log" 2>&1; then
@@ -211,7 +215,7 @@ test)
     rm -rf "$unpacked"
 
     echo "== fuzzing for 60 s"
-    fuzz_log=$(mktemp)
+    fuzz_log=$(mktemp -p "$scratch")
     if ! bash tools/fuzz.sh 60 >"$fuzz_log" 2>&1; then
         tail -n 100 "$fuzz_log"
         exit 1
