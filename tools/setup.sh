@@ -60,7 +60,7 @@ if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
         if [ -e "/etc/init.d/$name" ]; then update-rc.d "$name" disable >/dev/null 2>&1 || true; fi
     done
     # Without systemctl, the links the install made are removed as they are.
-    comm -13 <(echo "$links_before") <(boot_links) | grep '[.]wants/' | xargs -r rm -f
+    comm -13 <(echo "$links_before") <(boot_links) | { grep '[.]wants/' || true; } | xargs -r rm -f
     still=$(comm -13 <(echo "$links_before") <(boot_links) | grep -E '[.]wants/|/rc[0-6S][.]d/S' || true)
     if [ -n "$still" ]; then
         echo "the install enabled at boot what could not be disabled: $still" >&2
