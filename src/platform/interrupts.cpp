@@ -20,6 +20,9 @@ int interrupt_signal() {
 #include "platform/private_timer.h"
 #include "platform/watchdog.h"
 
+#include <sys/time.h>
+#include <ucontext.h>
+
 namespace {
 
 const int INTERRUPT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU};
@@ -77,10 +80,26 @@ void on_wake(int signal_number, siginfo_t *info, void *) {
     }
 }
 
+// The last resort, where neither a timer nor a thread can be had: the
+// process's own interval timer and SIGALRM, unblocked for the rest of the
+// run (in the mask that the handler returns to). It takes over an alarm
+// that the parent may have set, but only once the run is ending anyway.
+void wake_by_alarm(ucontext_t *context) {
+    struct sigaction action {};
+    action.sa_handler = do_nothing;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, nullptr);
+    sigdelset(&context->uc_sigmask, SIGALRM);
+    struct itimerval every {};
+    every.it_value.tv_usec = WAKE_INTERVAL_US;
+    every.it_interval.tv_usec = WAKE_INTERVAL_US;
+    setitimer(ITIMER_REAL, &every, nullptr);
+}
+
 // Only the first signal counts; later ones are taken and dropped until the
 // header is true, so that none of them can end the process with a header
 // that still claims the whole declared length.
-void on_interrupt(int signal_number) {
+void on_interrupt(int signal_number, siginfo_t *, void *context) {
     if (interrupt_received != 0) {
         return;
     }
@@ -90,6 +109,8 @@ void on_interrupt(int signal_number) {
         set_private_timer(&wake_timer, WAKE_INTERVAL_US, WAKE_INTERVAL_US);
     } else if (wake_thread_running) {
         sem_post(&wake_start);
+    } else {
+        wake_by_alarm(static_cast<ucontext_t *>(context));
     }
 }
 
@@ -105,6 +126,14 @@ bool prepare_wake_up() {
         return false;
     }
     wake_thread_running = start_watchdog(&wake_thread, wake_main_thread, nullptr);
+    if (wake_thread_running) {
+        // A parent may hand SIGURG over blocked; ignored by default, it
+        // changes nothing unblocked.
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, SIGURG);
+        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    }
     return wake_thread_running;
 }
 
@@ -113,12 +142,12 @@ bool prepare_wake_up() {
 bool catch_interrupts() {
     bool wakes = prepare_wake_up();
     struct sigaction action {};
-    action.sa_handler = on_interrupt;
+    action.sa_sigaction = on_interrupt;
+    action.sa_flags = SA_SIGINFO; // no SA_RESTART: a blocked read or write returns
     sigemptyset(&action.sa_mask);
     for (int other : INTERRUPT_SIGNALS) {
         sigaddset(&action.sa_mask, other);
     }
-    action.sa_flags = 0; // no SA_RESTART: a blocked read or write returns
     for (int i = 0; i < SIGNAL_COUNT; i++) {
         struct sigaction old {};
         caught[i] =

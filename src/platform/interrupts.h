@@ -13,9 +13,12 @@
 //      header and then ends by that first signal. The wake-up is a timer
 //      of the program's own; where the system gives none (the user's queue
 //      of real-time signals is full), a watchdog thread sends SIGURG (whose
-//      default is to be ignored) to the main thread every 5 ms instead. The
-//      wake-up goes on until the process ends, so that the closing lines
-//      on a standard error that nobody reads cannot hold it either.
+//      default is to be ignored, and which is unblocked for it) to the main
+//      thread every 5 ms instead; where there is no thread either, the
+//      process's interval timer sends SIGALRM, taking over any alarm the
+//      parent set, as the run is ending anyway. The wake-up goes on until
+//      the process ends, so that the closing lines on a standard error that
+//      nobody reads cannot hold it either.
 //   3. From interrupts_end_at_once, once the header is true: a further
 //      signal ends the process at once by its default action, and
 //      end_if_interrupted ends it by the first one after the decoder is
@@ -43,8 +46,8 @@ int interrupt_signal();
 
 // Installs the handlers (phase 2). Blocking calls are not restarted, so a
 // run stalled on a read or a write comes back to the loop. Returns false
-// when neither the wake-up timer nor its thread could be made: the run then
-// still stops at its next look at the flag.
+// when neither the wake-up timer nor its thread could be made: the interval
+// timer is then the wake-up.
 bool catch_interrupts();
 
 // Called once the header on the output is true (phase 3).

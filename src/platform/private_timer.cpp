@@ -46,4 +46,10 @@ void set_private_timer(const PrivateTimer *timer, long first_us, long interval_u
     timer_settime(timer->id, 0, &when, nullptr);
 }
 
+void set_private_timer_at(const PrivateTimer *timer, const timespec *at) {
+    struct itimerspec when {};
+    when.it_value = *at;
+    timer_settime(timer->id, TIMER_ABSTIME, &when, nullptr);
+}
+
 #endif

@@ -10,8 +10,10 @@
 #include <csignal>
 #include <ctime>
 
-// The real-time signal the program reserves, as an offset from SIGRTMIN:
-// the wake-up after an interrupt.
+// The real-time signals the program reserves, as offsets from SIGRTMIN: the
+// bound on opening a URL where no thread can be made, and the wake-up after
+// an interrupt.
+constexpr int BOUND_TIMER_SLOT = 1;
 constexpr int WAKE_TIMER_SLOT = 2;
 
 inline int private_timer_signal(int slot) {
@@ -45,5 +47,8 @@ bool from_private_timer(const siginfo_t *info, const PrivateTimer *timer);
 // Fires a created timer after first_us microseconds, then every
 // interval_us (0: once); a first_us of 0 disarms it. Async-signal-safe.
 void set_private_timer(const PrivateTimer *timer, long first_us, long interval_us = 0);
+
+// Fires a created timer once, when the monotonic clock reaches at.
+void set_private_timer_at(const PrivateTimer *timer, const timespec *at);
 
 #endif

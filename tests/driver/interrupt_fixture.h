@@ -86,15 +86,18 @@ class Interrupt : public testing::Test {
         return {"/bin/sh", "-c", failing_calls(calls) + "exec \"$@\"", "sh"};
     }
 
-    // The words that run the command after them with every real-time signal
-    // blocked, as a parent may hand it over.
-    static std::vector<std::string> realtime_blocked(std::vector<std::string> command) {
+    // The words that run the command after them with the signals that a
+    // Python expression names blocked, as a parent may hand them over.
+    static std::vector<std::string> blocked_by_parent(const std::string &signals,
+                                                      std::vector<std::string> command) {
         command.insert(command.begin(),
                        {PYTHON_BIN, "-c",
-                        "import signal,os,sys; signal.pthread_sigmask(signal.SIG_BLOCK, "
-                        "range(signal.SIGRTMIN, signal.SIGRTMAX+1)); "
-                        "os.execv(sys.argv[1], sys.argv[1:])"});
+                        "import signal,os,sys; signal.pthread_sigmask(signal.SIG_BLOCK, " +
+                            signals + "); os.execv(sys.argv[1], sys.argv[1:])"});
         return command;
+    }
+    static std::vector<std::string> realtime_blocked(std::vector<std::string> command) {
+        return blocked_by_parent("range(signal.SIGRTMIN, signal.SIGRTMAX+1)", command);
     }
 
     static std::string played_tail(int64_t frames) {

@@ -105,9 +105,10 @@ TEST_F(Interrupt, OutsideWakeUpSignalActsAsWithoutTheHandler) {
 // the second link's block to standard error: the first header (exact for the
 // declared 2 s) is rewritten for the first link, the length check still
 // speaks. The same for SIGXCPU, which a soft CPU limit sends, and when no
-// timer can be made for the wake-up (no queued signal to be had) or its
-// signal comes blocked from the parent, while standard error is a pipe that
-// is never read, so that every line after the signal blocks too. A second
+// timer can be made for the wake-up (no queued signal to be had), neither a
+// timer nor a thread, or the signal of either comes blocked from the parent,
+// while standard error is a pipe that is never read, so that every line
+// after the signal blocks too. A second
 // signal while it finishes ends the process at once.
 TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
     std::string wav = dir + "/chatty.wav";
@@ -123,7 +124,10 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
         {{}, SIGTERM, true},
         {{"/usr/bin/prlimit", "--sigpending=0", "--"}, SIGTERM, true},
         {failing_before("timers threads"), SIGTERM, false},
+        {failing_before("timers threads"), SIGTERM, true},
         {realtime_blocked({}), SIGTERM, true},
+        {blocked_by_parent("[signal.SIGURG]", {"/usr/bin/prlimit", "--sigpending=0", "--"}),
+         SIGTERM, true},
     };
     Spawned p;
     std::string err;

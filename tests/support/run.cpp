@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -219,8 +220,18 @@ int finish_program(Spawned &child, std::string *errors, int timeout_ms) {
     if (child.input >= 0) {
         close(child.input);
     }
+    // Its standard error may have gone elsewhere: the end of the pipe says
+    // nothing then, and the wait is bounded too.
     int raw = 0;
-    waitpid(child.pid, &raw, 0);
+    if (!wait_until([&] { return waitpid(child.pid, &raw, WNOHANG) == child.pid; },
+                    static_cast<int>(
+                        std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                 end - std::chrono::steady_clock::now())
+                                                 .count())))) {
+        ADD_FAILURE() << "the program did not end within " << timeout_ms << " ms";
+        kill(child.pid, SIGKILL);
+        waitpid(child.pid, &raw, 0);
+    }
     return WIFSIGNALED(raw) ? 128 + WTERMSIG(raw) : WEXITSTATUS(raw);
 }
 
