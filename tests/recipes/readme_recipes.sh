@@ -124,6 +124,11 @@ before=$failures
 dir="$work/stopped"
 mkdir -p "$dir"
 for i in 1 2 3 4; do "$make_opus" "$dir/track $i.opus" ms=120000 >/dev/null; done
+# One input is a FIFO that holds the start of a file and is kept open: the
+# batch cannot be over before the signal, however fast or slow it runs.
+mkfifo "$dir/track 0.opus"
+exec 3<>"$dir/track 0.opus"
+head -c 20000 "$dir/track 1.opus" >&3
 script=$(recipe batch-xargs)
 mkdir "$work/tmp"
 (cd "$dir" && TMPDIR="$work/tmp" exec setsid bash -c "$script") >/dev/null 2>&1 &
@@ -132,8 +137,9 @@ for _ in $(seq 1 200); do
     [ "$(du -sk "$dir" | cut -f1)" -gt 8000 ] && break
     sleep 0.05
 done
-kill -TERM -- -"$batch" 2>/dev/null || fail "batch-xargs under SIGTERM: the batch ended too soon"
+kill -TERM -- -"$batch" 2>/dev/null || fail "batch-xargs under SIGTERM: the batch ended before the signal"
 wait "$batch" || true
+exec 3>&-
 # Every process of the batch's session has ended, its cleanup included.
 for _ in $(seq 1 200); do pgrep -s "$batch" >/dev/null || pgrep -f "$dir" >/dev/null || break; sleep 0.05; done
 for wav in "$dir"/*.wav; do
