@@ -52,12 +52,12 @@ int read_descriptor(int fd, unsigned char *bytes, int count) {
     }
 }
 
-// A read of the descriptor whose bytes are followed page by page when the
-// input cannot seek.
+// A read of the descriptor whose last bytes are kept when the input cannot
+// seek.
 int read_followed(DescriptorInput *input, unsigned char *bytes, int count) {
     int got = read_descriptor(input->fd, bytes, count);
-    if (got > 0 && input->tracks_pages) {
-        follow_pages(&input->pages, bytes, static_cast<size_t>(got));
+    if (got > 0 && input->keeps_tail) {
+        keep_tail(&input->tail, bytes, static_cast<size_t>(got));
     }
     return got;
 }
@@ -121,14 +121,16 @@ void descriptor_callbacks(OpusFileCallbacks *callbacks) {
 
 void start_descriptor_input(DescriptorInput *input, int fd, bool owned) {
     static unsigned char block[INPUT_BLOCK_SIZE];
+    static unsigned char ring[OGG_TAIL_SIZE];
     input->block = block;
     input->fd = fd;
     input->owned = owned;
     opus_int64 at = o2w_lseek(fd, 0, SEEK_CUR);
     input->base = at > 0 ? at : 0;
     input->next = input->end = 0;
-    input->tracks_pages = at == -1;
-    input->pages = PageTracker{};
+    input->keeps_tail = at == -1;
+    input->tail = PageTail{};
+    input->tail.ring = ring;
 }
 
 void close_descriptor_input(DescriptorInput *input) {
@@ -145,8 +147,8 @@ bool input_cut_short(DescriptorInput *input) {
     if (input->fd < 0) {
         return false;
     }
-    if (input->tracks_pages) {
-        return !input->pages.at_boundary;
+    if (input->keeps_tail) {
+        return !kept_tail_ends_with_whole_page(&input->tail, input->block);
     }
     // The last bytes of the file, read where they are: the descriptor's
     // position is left alone. The read-ahead block is no longer needed.
@@ -155,7 +157,7 @@ bool input_cut_short(DescriptorInput *input) {
         return false;
     }
     int64_t length = file.st_size - input->base;
-    size_t tail = length < INPUT_BLOCK_SIZE ? static_cast<size_t>(length) : INPUT_BLOCK_SIZE;
+    size_t tail = length < OGG_TAIL_SIZE ? static_cast<size_t>(length) : OGG_TAIL_SIZE;
     size_t done = 0;
     while (done < tail) {
         ssize_t got = pread(input->fd, input->block + done, tail - done,
@@ -193,7 +195,8 @@ int open_input_file(const char *path) {
 #else
 
 bool input_cut_short(DescriptorInput *input) {
-    return input->fd >= 0 && input->tracks_pages && !input->pages.at_boundary;
+    return input->fd >= 0 && input->keeps_tail &&
+           !kept_tail_ends_with_whole_page(&input->tail, input->block);
 }
 
 bool descriptor_is_open(int fd) {

@@ -16,6 +16,8 @@
 
 // Bytes asked of the descriptor at a time.
 constexpr int INPUT_BLOCK_SIZE = 65536;
+// The read-ahead block also holds the input's tail when its end is judged.
+static_assert(INPUT_BLOCK_SIZE >= OGG_TAIL_SIZE, "the tail fits in the block");
 
 struct DescriptorInput {
     int fd = -1;
@@ -27,9 +29,10 @@ struct DescriptorInput {
     // Bytes read ahead of the library: block[next, end).
     int next = 0;
     int end = 0;
-    // Set for a descriptor that cannot seek, whose pages are followed.
-    bool tracks_pages = false;
-    PageTracker pages;
+    // Set for a descriptor that cannot seek, whose last bytes are kept as
+    // they pass, for the judgement of its end.
+    bool keeps_tail = false;
+    PageTail tail;
     // INPUT_BLOCK_SIZE bytes of static storage (one input per process at a
     // time), so that no large buffer lives on the stack.
     unsigned char *block = nullptr;
@@ -51,9 +54,9 @@ int open_input_file(const char *path);
 
 // True when the input, read to its end, does not end exactly where a
 // complete Ogg page ends: its last page was cut, or bytes follow the last
-// page. A seekable input has its tail looked at; one that cannot seek was
-// followed as it was read. False for an input that is not a descriptor of
-// ours (a URL), and for a seekable one that is not a regular file.
+// page. A seekable input has its tail read where it is; one that cannot
+// seek had its tail kept as it was read: the same bytes get the same verdict. False for an input
+// that is not a descriptor of ours (a URL), and for a seekable one that is not a regular file.
 bool input_cut_short(DescriptorInput *input);
 
 // True when both descriptors are the same regular file (device and inode).

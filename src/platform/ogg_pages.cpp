@@ -4,18 +4,7 @@
 
 namespace {
 
-constexpr int FIND_CAPTURE = 0;
-constexpr int IN_HEADER = 1;
-constexpr int IN_LACING = 2;
-constexpr int IN_BODY = 3;
 constexpr int HEADER_SIZE = 27;
-const char CAPTURE[] = "OggS";
-
-void page_ended(PageTracker *tracker) {
-    tracker->phase = FIND_CAPTURE;
-    tracker->got = 0;
-    tracker->at_boundary = true;
-}
 
 // The checksum of a page: CRC-32 with polynomial 0x04c11db7, no reflection,
 // starting from 0, over the page with its checksum field taken as zeros.
@@ -33,58 +22,27 @@ uint32_t page_checksum(const unsigned char *page, size_t length) {
 
 } // namespace
 
-void follow_pages(PageTracker *tracker, const unsigned char *bytes, size_t length) {
-    size_t at = 0;
-    while (at < length) {
-        if (tracker->phase == IN_BODY) {
-            size_t left = length - at;
-            size_t take = static_cast<uint64_t>(tracker->body_left) < left
-                              ? static_cast<size_t>(tracker->body_left)
-                              : left;
-            at += take;
-            tracker->body_left -= static_cast<int64_t>(take);
-            if (tracker->body_left == 0) {
-                page_ended(tracker);
-            }
-            continue;
-        }
-        unsigned char c = bytes[at++];
-        tracker->at_boundary = false;
-        if (tracker->phase == FIND_CAPTURE) {
-            if (c == static_cast<unsigned char>(CAPTURE[tracker->got])) {
-                if (++tracker->got == 4) {
-                    tracker->phase = IN_HEADER;
-                }
-            } else {
-                tracker->got = c == 'O' ? 1 : 0;
-            }
-        } else if (tracker->phase == IN_HEADER) {
-            if (tracker->got == 4 && c != 0) {
-                // Not version 0: no page starts here after all.
-                tracker->phase = FIND_CAPTURE;
-                tracker->got = c == 'O' ? 1 : 0;
-                continue;
-            }
-            if (tracker->got == HEADER_SIZE - 1) {
-                tracker->lacing_left = c;
-                tracker->body_left = 0;
-            }
-            if (++tracker->got == HEADER_SIZE) {
-                tracker->phase = tracker->lacing_left > 0 ? IN_LACING : FIND_CAPTURE;
-                if (tracker->lacing_left == 0) {
-                    page_ended(tracker);
-                }
-            }
-        } else {
-            tracker->body_left += c;
-            if (--tracker->lacing_left == 0) {
-                tracker->phase = IN_BODY;
-                if (tracker->body_left == 0) {
-                    page_ended(tracker);
-                }
-            }
-        }
+void keep_tail(PageTail *tail, const unsigned char *bytes, size_t length) {
+    if (length > static_cast<size_t>(OGG_TAIL_SIZE)) {
+        tail->seen += static_cast<int64_t>(length - OGG_TAIL_SIZE);
+        bytes += length - OGG_TAIL_SIZE;
+        length = OGG_TAIL_SIZE;
     }
+    size_t at = static_cast<size_t>(tail->seen % OGG_TAIL_SIZE);
+    size_t first = length < OGG_TAIL_SIZE - at ? length : OGG_TAIL_SIZE - at;
+    memcpy(tail->ring + at, bytes, first);
+    memcpy(tail->ring, bytes + first, length - first);
+    tail->seen += static_cast<int64_t>(length);
+}
+
+bool kept_tail_ends_with_whole_page(const PageTail *tail, unsigned char *scratch) {
+    if (tail->seen <= OGG_TAIL_SIZE) {
+        return ends_with_whole_page(tail->ring, static_cast<size_t>(tail->seen));
+    }
+    size_t oldest = static_cast<size_t>(tail->seen % OGG_TAIL_SIZE);
+    memcpy(scratch, tail->ring + oldest, OGG_TAIL_SIZE - oldest);
+    memcpy(scratch + (OGG_TAIL_SIZE - oldest), tail->ring, oldest);
+    return ends_with_whole_page(scratch, OGG_TAIL_SIZE);
 }
 
 bool ends_with_whole_page(const unsigned char *tail, size_t length) {

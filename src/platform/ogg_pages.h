@@ -10,19 +10,24 @@
 // The largest page: a 27-byte header, 255 lacing values, 255 * 255 bytes.
 constexpr int OGG_MAX_PAGE_SIZE = 27 + 255 + 255 * 255;
 
-// Follows the page boundaries of bytes read in order from the start, as they
-// pass. Bytes that start no page are skipped up to the next "OggS".
-struct PageTracker {
-    int phase = 0;           // finding "OggS", in the header, its lacing, its body
-    int got = 0;             // bytes of the capture pattern or header seen
-    int lacing_left = 0;     // lacing values still to come
-    int64_t body_left = 0;   // body bytes still to come
-    bool at_boundary = true; // the last byte seen ended a page
+// How much of an input's end is looked at: more than the largest page, so
+// that any page that ends at the end lies in it whole.
+constexpr int OGG_TAIL_SIZE = 65536;
+static_assert(OGG_TAIL_SIZE >= OGG_MAX_PAGE_SIZE, "a whole page fits in the tail");
+
+// The last OGG_TAIL_SIZE bytes of an input read in order from its start,
+// kept as they pass by an input that cannot seek, so that its end is judged
+// exactly as a file's tail is: the same bytes, the same verdict.
+struct PageTail {
+    unsigned char *ring = nullptr; // OGG_TAIL_SIZE bytes: input byte i at i % OGG_TAIL_SIZE
+    int64_t seen = 0;              // bytes kept in all
 };
 
-void follow_pages(PageTracker *tracker, const unsigned char *bytes, size_t length);
+void keep_tail(PageTail *tail, const unsigned char *bytes, size_t length);
 
-// True when the last length bytes of an input (all of it, or at least its
-// last OGG_MAX_PAGE_SIZE bytes) end with a complete page whose checksum is
-// right.
+// ends_with_whole_page for what tail kept; scratch takes OGG_TAIL_SIZE bytes.
+bool kept_tail_ends_with_whole_page(const PageTail *tail, unsigned char *scratch);
+
+// True when the last length bytes of an input (all of it, or its last
+// OGG_TAIL_SIZE bytes) end with a complete page whose checksum is right.
 bool ends_with_whole_page(const unsigned char *tail, size_t length);

@@ -32,6 +32,17 @@ TEST(CutInput, NamedOnlyWhenTheInputDoesNotEndWithAWholePage) {
     write_file(dir + "/half.opus", whole.substr(0, whole.size() / 2));
     write_file(dir + "/prefixed_half.opus", "XYZ" + whole.substr(0, whole.size() / 2));
     write_file(dir + "/second_cut.opus", two.substr(0, two.size() * 3 / 4));
+    // An unfinished download whose last bytes are still zeros; a last page
+    // whose body is zeros; a copy of the last page with a wrong checksum after it.
+    size_t last_page = whole.rfind("OggS");
+    size_t last_body = last_page + 27 + static_cast<unsigned char>(whole[last_page + 26]);
+    std::string bad_page = whole.substr(last_page);
+    bad_page.back() ^= 1;
+    write_file(dir + "/zeroed_tail.opus",
+               whole.substr(0, whole.size() - 100) + std::string(100, '\0'));
+    write_file(dir + "/zeroed_body.opus",
+               whole.substr(0, last_body) + std::string(whole.size() - last_body, '\0'));
+    write_file(dir + "/bad_page.opus", whole + bad_page);
     // The interrupted capture: the cut input comes through a pipe that stays
     // open; once all of it was read and audio was written, the run waits for
     // more and gets SIGTERM (SIGINT stays ignored in a background job of a script).
@@ -51,6 +62,13 @@ TEST(CutInput, NamedOnlyWhenTheInputDoesNotEndWithAWholePage) {
         {"no end-of-stream flag, pipe", "no_eos", "@BIN@ - < <(cat @IN@) > @WAV@", false, 0},
         {"zero padding, file", "padded", "@BIN@ @IN@ > @WAV@", true, 0},
         {"zero padding, pipe", "padded", "@BIN@ - < <(cat @IN@) > @WAV@", true, 0},
+        {"zeroed tail, file", "zeroed_tail", "@BIN@ @IN@ > @WAV@", true, 0},
+        {"zeroed tail, pipe", "zeroed_tail", "@BIN@ - < <(cat @IN@) > @WAV@", true, 0},
+        {"zeroed last body, file", "zeroed_body", "@BIN@ @IN@ > @WAV@", true, 0},
+        {"zeroed last body, pipe", "zeroed_body", "@BIN@ - < <(cat @IN@) > @WAV@", true, 0},
+        {"a page with a wrong checksum after, file", "bad_page", "@BIN@ @IN@ > @WAV@", true, 0},
+        {"a page with a wrong checksum after, pipe", "bad_page", "@BIN@ - < <(cat @IN@) > @WAV@",
+         true, 0},
         {"chain cut in its second link, file", "second_cut", "@BIN@ @IN@ > @WAV@", true, 0},
         {"chain cut in its second link, pipe", "second_cut", "@BIN@ - < <(cat @IN@) > @WAV@", true,
          0},
@@ -85,6 +103,32 @@ TEST(CutInput, NamedOnlyWhenTheInputDoesNotEndWithAWholePage) {
             EXPECT_EQ(at, std::string::npos) << row.name << "\n" << r.err;
         }
     }
+}
+
+// A small input cut at every position near its end and elsewhere at a stride,
+// followed by three zero bytes: a file and a pipe give the same verdict.
+TEST(CutInput, SameVerdictFromAFileAndAPipe) {
+    std::string dir = make_temp_dir();
+    std::string small = dir + "/small.opus";
+    make_opus(small, "ms=200 pagems=20");
+    RunResult r = run_shell("size=$(stat -c %s " + shell_quote(small) +
+                            "); cut=" + shell_quote(dir + "/cut.opus") +
+                            "; verdict() { grep -c 'cut short' || true; }; checked=0; "
+                            "for n in $(seq 1 31 $((size - 200))) $(seq $((size - 199)) $size); do "
+                            "{ head -c $n " +
+                            shell_quote(small) +
+                            "; printf '\\0\\0\\0'; } > \"$cut\"; "
+                            "file=$(" +
+                            bin() +
+                            " \"$cut\" 2>&1 >/dev/null | verdict); "
+                            "pipe=$(cat \"$cut\" | " +
+                            bin() +
+                            " - 2>&1 >/dev/null | verdict); "
+                            "[ \"$file\" = \"$pipe\" ] || echo \"$n: file $file, pipe $pipe\"; "
+                            "checked=$((checked + 1)); done; echo \"checked $checked\" >&2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(contains(r.err, "checked ")) << r.err;
 }
 
 } // namespace

@@ -9,8 +9,18 @@
 
 namespace {
 
-TEST(OggPages, FollowedAndTailAgree) {
+TEST(OggPages, KeptTailAndFileTailAgree) {
     std::string two = page("\xff\x10") + page(std::string(1, '\x05'));
+    std::string last = page(std::string(1, '\x05'));
+    std::string bad_sum = two + last;
+    bad_sum.back() ^= 1;
+    std::string zeroed_body = two;
+    zeroed_body.back() = '\0';
+    // More than the tail holds, ending with a whole page or with zeros.
+    std::string many;
+    while (many.size() < 3 * OGG_TAIL_SIZE) {
+        many += page(std::string(40, '\xff') + '\x10');
+    }
     const struct {
         const char *name;
         std::string bytes;
@@ -23,30 +33,35 @@ TEST(OggPages, FollowedAndTailAgree) {
         {"cut inside the lacing", two.substr(0, 28), false},
         {"cut inside the header", two.substr(0, 10), false},
         {"zero padding", two + std::string(100, '\0'), false},
+        {"the last bytes zeroed", two.substr(0, two.size() - 3) + std::string(3, '\0'), false},
+        {"the last page's body zeroed", zeroed_body, false},
+        {"a page with a wrong checksum after", bad_sum, false},
         {"garbage that starts a capture", two + "OggS", false},
         {"a capture of another version, then a page", "OggS\x01" + page("\x03"), true},
         {"garbage with O's between pages", page("\x02") + "OOgOg" + page("\x02"), true},
         {"a capture whose version byte starts a page", "OggS" + page("\x03"), true},
         {"an almost capture between pages", page("\x02") + "OggT" + page("\x02"), true},
+        {"more than the tail", many, true},
+        {"more than the tail, then zeros", many + std::string(3, '\0'), false},
     };
+    static unsigned char ring[OGG_TAIL_SIZE], scratch[OGG_TAIL_SIZE];
     for (const auto &row : rows) {
-        PageTracker tracker;
-        // In two pieces, so that a boundary inside a read is followed too.
-        size_t half = row.bytes.size() / 2;
-        follow_pages(&tracker, reinterpret_cast<const unsigned char *>(row.bytes.data()), half);
-        follow_pages(&tracker, reinterpret_cast<const unsigned char *>(row.bytes.data()) + half,
-                     row.bytes.size() - half);
-        EXPECT_EQ(tracker.at_boundary, row.whole) << row.name;
-        EXPECT_EQ(ends_with_whole_page(reinterpret_cast<const unsigned char *>(row.bytes.data()),
-                                       row.bytes.size()),
-                  row.whole)
-            << row.name;
+        const auto *bytes = reinterpret_cast<const unsigned char *>(row.bytes.data());
+        size_t size = row.bytes.size();
+        size_t file_tail = size < OGG_TAIL_SIZE ? size : OGG_TAIL_SIZE;
+        EXPECT_EQ(ends_with_whole_page(bytes + size - file_tail, file_tail), row.whole) << row.name;
+        // In pieces of several sizes, one larger than the tail, so that the
+        // ring wraps inside a read and is overrun by one.
+        for (size_t piece : {size_t{1000}, size_t{4093}, size_t{OGG_TAIL_SIZE + 7}}) {
+            PageTail tail;
+            tail.ring = ring;
+            for (size_t at = 0; at < size; at += piece) {
+                keep_tail(&tail, bytes + at, size - at < piece ? size - at : piece);
+            }
+            EXPECT_EQ(kept_tail_ends_with_whole_page(&tail, scratch), row.whole)
+                << row.name << ", pieces of " << piece;
+        }
     }
-    // A page whose checksum is wrong is no page for the tail.
-    std::string bad = two;
-    bad.back() ^= 1;
-    EXPECT_FALSE(
-        ends_with_whole_page(reinterpret_cast<const unsigned char *>(bad.data()), bad.size()));
 }
 
 } // namespace
