@@ -47,8 +47,11 @@ void mask_url_password(const char *name, char *out) {
     if (colon == nullptr || colon + 1 == at) {
         return;
     }
-    if (!plain && (strcspn(userinfo, "/?#") < static_cast<size_t>(colon - userinfo) ||
-                   looks_like_port(colon + 1))) {
+    // Without an '@' in the authority, a colon of an IPv6 host ("[::1]") or
+    // of a port is not a password's.
+    if (!plain &&
+        (userinfo[0] == '[' || strcspn(userinfo, "/?#") < static_cast<size_t>(colon - userinfo) ||
+         looks_like_port(colon + 1))) {
         return;
     }
     size_t keep = static_cast<size_t>(colon + 1 - name);

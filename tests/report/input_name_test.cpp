@@ -29,6 +29,13 @@ TEST(InputName, ShownMaskedAndFiltered) {
         {"http://h:8080/x@y.opus", "http://h:8080/x@y.opus"},
         {"http://h:8080?who=a@b", "http://h:8080?who=a@b"},
         {"http://h:8080#a@b", "http://h:8080#a@b"},
+        // An IPv6 host's colons are not a password's.
+        {"http://[::1]:9/a.opus?who=a@b", "http://[::1]:9/a.opus?who=a@b"},
+        {"https://[2001:db8::5]:8443/live.opus?user=me@example.org",
+         "https://[2001:db8::5]:8443/live.opus?user=me@example.org"},
+        {"http://[::1]/x@y.opus", "http://[::1]/x@y.opus"},
+        {"http://[fe80::1%25eth0]:9/x?a@b", "http://[fe80::1%25eth0]:9/x?a@b"},
+        {"http://user:pw@[::1]:9/x", "http://user:***@[::1]:9/x"},
         {"http://u:12ab/c@h", "http://u:***@h"},
         {"http://h?q=a:b@c", "http://h?q=a:b@c"},
         {"http://alice@h/x", "http://alice@h/x"},
