@@ -1,6 +1,7 @@
 #include "driver/open_input.h"
 
 #include "platform/open_deadline.h"
+#include "platform/output.h"
 #include "platform/url_library.h"
 #include "platform/url_scheme.h"
 #include "report/stream_report.h"
@@ -105,13 +106,23 @@ bool open_url(const char *name, const char *shown_name, InputKind kind, OpenedIn
     return true;
 }
 
-} // namespace
+// A file: URL names a local file too, which the library opens itself: each
+// form the name may be read in is compared with standard output.
+bool output_is_file_url(const char *name) {
+    char *path = static_cast<char *>(malloc(strlen(name) + 1));
+    bool same = false;
+    for (int form = 0; form < 4 && path != nullptr && !same; form++) {
+        same = file_url_path(name, (form & 1) != 0, (form & 2) != 0, path) && output_is_file(path);
+    }
+    free(path);
+    return same;
+}
 
 // Writing into the file being read would destroy it while it is decoded.
-// Only a descriptor of ours can be compared: a file: URL is the URL
-// library's.
-bool refuse_output_over_input(const char *shown_name, OpenedInput *opened) {
-    if (opened->descriptor.fd < 0 || !same_file(opened->descriptor.fd, STDOUT_FILENO)) {
+bool refuse_output_over_input(const char *name, const char *shown_name, OpenedInput *opened) {
+    bool same = opened->descriptor.fd >= 0 ? same_file(opened->descriptor.fd, STDOUT_FILENO)
+                                           : output_is_file_url(name);
+    if (!same) {
         return false;
     }
     fprintf(stderr,
@@ -122,6 +133,8 @@ bool refuse_output_over_input(const char *shown_name, OpenedInput *opened) {
     return true;
 }
 
+} // namespace
+
 // A name with a scheme is tried as a URL first, and as a local file when
 // that gives nothing; other names are local files from the start.
 bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
@@ -129,14 +142,13 @@ bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
     bool reported = false;
     if (kind == InputKind::STANDARD_INPUT) {
         open_standard_input(opened);
-    } else if (kind != InputKind::PLAIN_PATH &&
-               open_url(name, shown_name, kind, opened, &reported)) {
-        return true;
-    } else if (!reported) {
+    } else if ((kind == InputKind::PLAIN_PATH ||
+                !open_url(name, shown_name, kind, opened, &reported)) &&
+               !reported) {
         open_local_file(name, opened);
     }
     if (opened->decoder == nullptr && !reported) {
         fprintf(stderr, "Failed to open file '%s': %i\n", shown_name, opened->error);
     }
-    return opened->decoder != nullptr && !refuse_output_over_input(shown_name, opened);
+    return opened->decoder != nullptr && !refuse_output_over_input(name, shown_name, opened);
 }

@@ -51,6 +51,14 @@ int64_t output_file_size() {
     return static_cast<int64_t>(file.st_size);
 }
 
+bool output_is_file(const char *path) {
+    struct stat named {};
+    struct stat output {};
+    return stat(path, &named) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
+           S_ISREG(output.st_mode) && named.st_dev == output.st_dev &&
+           named.st_ino == output.st_ino;
+}
+
 void cut_output_back(int64_t size_before, size_t written) {
     int saved = errno;
     if (size_before >= 0 && written > 0 &&
@@ -87,6 +95,10 @@ bool seek_output(int64_t offset) {
 
 int64_t output_file_size() {
     return -1;
+}
+
+bool output_is_file(const char *) {
+    return false;
 }
 
 void cut_output_back(int64_t, size_t) {}

@@ -37,6 +37,10 @@ bool seek_output(int64_t offset);
 // (always -1 on Windows).
 int64_t output_file_size();
 
+// True when standard output is the regular file at path (the same device
+// and inode). Always false on Windows.
+bool output_is_file(const char *path);
+
 // Undoes a write of written bytes that failed part-way: a file that had
 // size_before bytes and grew by exactly written is cut back to size_before,
 // and the descriptor put back there. A write that went over bytes already

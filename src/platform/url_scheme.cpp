@@ -25,6 +25,16 @@ bool same_scheme(const char *name, size_t length, const char *scheme) {
     return true;
 }
 
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
 } // namespace
 
 size_t url_scheme_length(const char *name) {
@@ -51,4 +61,32 @@ InputKind input_kind(const char *name) {
         return InputKind::NETWORK_URL;
     }
     return same_scheme(name, length, "file") ? InputKind::FILE_URL : InputKind::OTHER_SCHEME;
+}
+
+bool file_url_path(const char *name, bool decode, bool cut, char *out) {
+    if (input_kind(name) != InputKind::FILE_URL) {
+        return false;
+    }
+    const char *path = name + 5;
+    if (path[0] == '/' && path[1] == '/') {
+        const char *host = path + 2;
+        size_t length = strcspn(host, "/");
+        if (host[length] != '/' || (length != 0 && !same_scheme(host, length, "localhost"))) {
+            return false;
+        }
+        path = host + length;
+    }
+    size_t at = 0;
+    for (const char *c = path; *c != '\0' && !(cut && (*c == '?' || *c == '#')); c++) {
+        int high = decode && c[0] == '%' ? hex_value(c[1]) : -1;
+        int low = high >= 0 ? hex_value(c[2]) : -1;
+        if (low >= 0) {
+            out[at++] = static_cast<char>(high * 16 + low);
+            c += 2;
+        } else {
+            out[at++] = *c;
+        }
+    }
+    out[at] = '\0';
+    return at > 0;
 }

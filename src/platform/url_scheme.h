@@ -17,3 +17,10 @@ enum class InputKind {
 size_t url_scheme_length(const char *name);
 
 InputKind input_kind(const char *name);
+
+// The local file that a file: URL names: the path after "file:", or after
+// "file://" with an empty host or "localhost", with its percent-escapes
+// decoded when decode is set and cut at a '?' or '#' when cut is set (the
+// forms a reader of the URL may take it in). False for another scheme or
+// another host. out takes strlen(name) + 1 bytes.
+bool file_url_path(const char *name, bool decode, bool cut, char *out);

@@ -55,6 +55,19 @@ TEST_F(Cli, WriteFailures) {
         {"cp " + quoted(two) + " " + victim + "; " + bin() + " - < " + victim + " >> " + victim +
              untouched,
          over_input + "-' itself.\n"},
+        // The same file named by a file: URL, which the URL library opens.
+        {"cp " + quoted(two) + " " + victim + "; (cd " + quoted(dir) + " && " + bin() +
+             " file:victim.opus 1<> victim.opus)" + untouched,
+         over_input + "file:victim.opus' itself.\n"},
+        {"cp " + quoted(two) + " " + victim + "; " + bin() + " FILE:" + victim + " >> " + victim +
+             untouched,
+         over_input},
+        {"cp " + quoted(two) + " " + victim + "; " + bin() + " file://" + victim + " >> " + victim +
+             untouched,
+         over_input},
+        {"cp " + quoted(two) + " " + victim + "; " + bin() + " file://localhost" + victim +
+             " 1<> " + victim + untouched,
+         over_input},
         {"(ulimit -s 100; " + bin() + " " + quoted(two) + " > /dev/null)",
          "Not enough stack: the limit is 100 KiB, at least 128 KiB are needed.\n"},
     };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 TEST(UrlScheme, SchemeLengthAndKind) {
@@ -52,6 +54,32 @@ TEST(UrlScheme, SchemeLengthAndKind) {
     };
     for (const auto &k : kinds) {
         EXPECT_EQ(input_kind(k.name), k.kind) << k.name;
+    }
+}
+
+// The local file a file: URL names, in the forms compared with the output.
+TEST(UrlScheme, FileUrlPath) {
+    struct {
+        const char *name;
+        const char *plain;   // as written ("" for none)
+        const char *decoded; // escapes decoded and cut at '?' or '#'
+    } cases[] = {
+        {"file:a.opus", "a.opus", "a.opus"},
+        {"FILE:/x/a.opus", "/x/a.opus", "/x/a.opus"},
+        {"file:///x/a%20b.opus?q#f", "/x/a%20b.opus?q#f", "/x/a b.opus"},
+        {"file://LocalHost/x", "/x", "/x"},
+        {"file:a%4", "a%4", "a%4"},
+        {"file://host/x", "", ""},
+        {"file://localhost", "", ""},
+        {"file:", "", ""},
+        {"http://h/x", "", ""},
+    };
+    for (const auto &c : cases) {
+        char out[64];
+        EXPECT_EQ(file_url_path(c.name, false, false, out) ? out : "", std::string(c.plain))
+            << c.name;
+        EXPECT_EQ(file_url_path(c.name, true, true, out) ? out : "", std::string(c.decoded))
+            << c.name;
     }
 }
 
