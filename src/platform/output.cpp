@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+static_assert(sizeof(off_t) == 8, "files past 2 GB need 64-bit offsets: _FILE_OFFSET_BITS=64");
+
 namespace {
 
 // One write of at most length bytes: what it took, or -1 with errno set.
