@@ -109,10 +109,13 @@ bool open_url(const char *name, const char *shown_name, InputKind kind, OpenedIn
 // A file: URL names a local file too, which the library opens itself: each
 // form the name may be read in is compared with standard output.
 bool output_is_file_url(const char *name) {
-    char *path = static_cast<char *>(malloc(strlen(name) + 1));
+    char *path = static_cast<char *>(malloc(3 * strlen(name) + 1));
     bool same = false;
-    for (int form = 0; form < 4 && path != nullptr && !same; form++) {
-        same = file_url_path(name, (form & 1) != 0, (form & 2) != 0, path) && output_is_file(path);
+    for (Escapes escapes : {Escapes::KEPT, Escapes::DECODED, Escapes::DECODED_AND_KEPT}) {
+        for (bool cut : {false, true}) {
+            same = same || (path != nullptr && file_url_path(name, escapes, cut, path) &&
+                            output_is_file(path));
+        }
     }
     free(path);
     return same;

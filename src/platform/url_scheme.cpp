@@ -63,7 +63,7 @@ InputKind input_kind(const char *name) {
     return same_scheme(name, length, "file") ? InputKind::FILE_URL : InputKind::OTHER_SCHEME;
 }
 
-bool file_url_path(const char *name, bool decode, bool cut, char *out) {
+bool file_url_path(const char *name, Escapes escapes, bool cut, char *out) {
     if (input_kind(name) != InputKind::FILE_URL) {
         return false;
     }
@@ -78,13 +78,15 @@ bool file_url_path(const char *name, bool decode, bool cut, char *out) {
     }
     size_t at = 0;
     for (const char *c = path; *c != '\0' && !(cut && (*c == '?' || *c == '#')); c++) {
-        int high = decode && c[0] == '%' ? hex_value(c[1]) : -1;
+        int high = escapes != Escapes::KEPT && c[0] == '%' ? hex_value(c[1]) : -1;
         int low = high >= 0 ? hex_value(c[2]) : -1;
-        if (low >= 0) {
-            out[at++] = static_cast<char>(high * 16 + low);
-            c += 2;
-        } else {
+        if (low < 0) {
             out[at++] = *c;
+            continue;
+        }
+        out[at++] = static_cast<char>(high * 16 + low);
+        if (escapes == Escapes::DECODED) {
+            c += 2;
         }
     }
     out[at] = '\0';

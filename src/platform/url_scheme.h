@@ -18,9 +18,14 @@ size_t url_scheme_length(const char *name);
 
 InputKind input_kind(const char *name);
 
+// How a file: URL's percent-escapes are read: kept as written, decoded, or
+// decoded with the two digits kept after the byte, as libopusurl reads them
+// ("a%20b" opens "a 20b").
+enum class Escapes { KEPT, DECODED, DECODED_AND_KEPT };
+
 // The local file that a file: URL names: the path after "file:", or after
-// "file://" with an empty host or "localhost", with its percent-escapes
-// decoded when decode is set and cut at a '?' or '#' when cut is set (the
-// forms a reader of the URL may take it in). False for another scheme or
-// another host. out takes strlen(name) + 1 bytes.
-bool file_url_path(const char *name, bool decode, bool cut, char *out);
+// "file://" with an empty host or "localhost", its escapes read as asked,
+// cut at a '?' or '#' when cut is set (the forms a reader of the URL may
+// take it in). False for another scheme or another host. out takes
+// 3 * strlen(name) + 1 bytes.
+bool file_url_path(const char *name, Escapes escapes, bool cut, char *out);

@@ -65,6 +65,11 @@ TEST_F(Cli, WriteFailures) {
         {"cp " + quoted(two) + " " + victim + "; " + bin() + " file://" + victim + " >> " + victim +
              untouched,
          over_input},
+        // libopusurl reads "%69" as "i69".
+        {"cp " + quoted(two) + " " + quoted(out_path("victi69m.opus")) + "; (cd " + quoted(dir) +
+             " && " + bin() + " file:vict%69m.opus >> victi69m.opus); s=$?; cmp -s " +
+             quoted(out_path("victi69m.opus")) + " " + quoted(two) + " || s=3; exit $s",
+         over_input},
         {"cp " + quoted(two) + " " + victim + "; " + bin() + " file://localhost" + victim +
              " 1<> " + victim + untouched,
          over_input},

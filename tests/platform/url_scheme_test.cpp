@@ -61,24 +61,29 @@ TEST(UrlScheme, SchemeLengthAndKind) {
 TEST(UrlScheme, FileUrlPath) {
     struct {
         const char *name;
-        const char *plain;   // as written ("" for none)
-        const char *decoded; // escapes decoded and cut at '?' or '#'
+        const char *kept;    // as written ("" for none)
+        const char *decoded; // escapes decoded, cut at '?' or '#'
+        const char *library; // escapes as libopusurl reads them, cut
     } cases[] = {
-        {"file:a.opus", "a.opus", "a.opus"},
-        {"FILE:/x/a.opus", "/x/a.opus", "/x/a.opus"},
-        {"file:///x/a%20b.opus?q#f", "/x/a%20b.opus?q#f", "/x/a b.opus"},
-        {"file://LocalHost/x", "/x", "/x"},
-        {"file:a%4", "a%4", "a%4"},
-        {"file://host/x", "", ""},
-        {"file://localhost", "", ""},
-        {"file:", "", ""},
-        {"http://h/x", "", ""},
+        {"file:a.opus", "a.opus", "a.opus", "a.opus"},
+        {"FILE:/x/a.opus", "/x/a.opus", "/x/a.opus", "/x/a.opus"},
+        {"file:///x/a%20b.opus?q#f", "/x/a%20b.opus?q#f", "/x/a b.opus", "/x/a 20b.opus"},
+        {"file://LocalHost/x%2f", "/x%2f", "/x/", "/x/2f"},
+        {"file:a%4", "a%4", "a%4", "a%4"},
+        {"file://host/x", "", "", ""},
+        {"file://localhost", "", "", ""},
+        {"file:", "", "", ""},
+        {"http://h/x", "", "", ""},
     };
     for (const auto &c : cases) {
-        char out[64];
-        EXPECT_EQ(file_url_path(c.name, false, false, out) ? out : "", std::string(c.plain))
+        char out[96];
+        EXPECT_EQ(file_url_path(c.name, Escapes::KEPT, false, out) ? out : "", std::string(c.kept))
             << c.name;
-        EXPECT_EQ(file_url_path(c.name, true, true, out) ? out : "", std::string(c.decoded))
+        EXPECT_EQ(file_url_path(c.name, Escapes::DECODED, true, out) ? out : "",
+                  std::string(c.decoded))
+            << c.name;
+        EXPECT_EQ(file_url_path(c.name, Escapes::DECODED_AND_KEPT, true, out) ? out : "",
+                  std::string(c.library))
             << c.name;
     }
 }
