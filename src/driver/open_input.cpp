@@ -109,11 +109,12 @@ bool open_url(const char *name, const char *shown_name, InputKind kind, OpenedIn
 // A file: URL names a local file too, which the library opens itself: each
 // form the name may be read in is compared with standard output.
 bool output_is_file_url(const char *name) {
+    const Escapes forms[] = {Escapes::KEPT, Escapes::DECODED, Escapes::DECODED_AND_KEPT};
     char *path = static_cast<char *>(malloc(3 * strlen(name) + 1));
     bool same = false;
-    for (Escapes escapes : {Escapes::KEPT, Escapes::DECODED, Escapes::DECODED_AND_KEPT}) {
-        for (bool cut : {false, true}) {
-            same = same || (path != nullptr && file_url_path(name, escapes, cut, path) &&
+    for (Escapes escapes : forms) {
+        for (int cut = 0; cut < 2; cut++) {
+            same = same || (path != nullptr && file_url_path(name, escapes, cut != 0, path) &&
                             output_is_file(path));
         }
     }
