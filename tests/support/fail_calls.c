@@ -14,6 +14,8 @@
      dlopen    no library can be loaded, with a message of its own
      foreign   a library asked for is one that lacks its functions (libc) */
 #define _GNU_SOURCE
+/* Both lseek and lseek64 are defined here, each under its own name. */
+#undef _FILE_OFFSET_BITS
 #include <dlfcn.h>
 #include <errno.h>
 #include <pthread.h>
