@@ -98,14 +98,18 @@ test)
     # and goes when the command ends, however it ends.
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
-    echo "== version: NEWS's top entry is the version CMake builds"
+    echo "== version: NEWS's top entry is the version and the release date CMake builds"
     version=$(sed -n 's/^  VERSION \([0-9][0-9.]*\)$/\1/p' CMakeLists.txt | head -n 1)
+    date=$(sed -n 's/^set(OPUS2WAV_RELEASE_DATE \([0-9-]*\))$/\1/p' CMakeLists.txt)
     top=$(grep -m 1 '^## ' NEWS.md)
-    if [ -z "$version" ] || { [ "$top" != "## $version" ] && [[ $top != "## $version ("* ]]; }; then
-        echo "NEWS.md begins with '$top', but CMake builds version '$version'" >&2
+    if [ -z "$version" ] || [ -z "$date" ] || [ "$top" != "## $version ($date)" ]; then
+        echo "NEWS.md begins with '$top', but CMake builds version '$version' of '$date'" >&2
         exit 1
     fi
-    echo "$version"
+    grep -q "^\.TH OPUS2WAV 1 $date \"opus2wav $version\"" build/opus2wav.1
+    grep -q "^opus2wav ($version) " build/changelog
+    grep -q "^ -- .*  $(date -u -R -d "$date")\$" build/changelog
+    echo "$version ($date)"
 
     echo "== formatting"
     # From a source tarball there is no repository to list the files.
