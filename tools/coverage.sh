@@ -17,8 +17,8 @@ find build-coverage -name '*.gcda' -delete
 (cd build-coverage && ctest -j"$(nproc)" -E WindowsStartupUnderWine >/dev/null) ||
     echo "some tests failed; the figures below are still those of the runs" >&2
 # Branches the compiler adds for exception unwinding are left out: src/ throws none.
-gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/platform/coverage.h' --exclude-throw-branches \
+gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/signals/coverage.h' --exclude-throw-branches \
     --txt build-coverage/coverage.txt --branches >/dev/null
-gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/platform/coverage.h' --exclude-throw-branches \
+gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/signals/coverage.h' --exclude-throw-branches \
     --txt build-coverage/lines.txt >/dev/null
 cat build-coverage/lines.txt build-coverage/coverage.txt

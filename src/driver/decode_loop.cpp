@@ -1,9 +1,9 @@
 #include "driver/decode_loop.h"
 
 #include "driver/progress.h"
-#include "platform/interrupts.h"
-#include "platform/output.h"
+#include "output/output.h"
 #include "report/stream_report.h"
+#include "signals/interrupts.h"
 #include "wav/wav_header.h"
 
 #include <cerrno>

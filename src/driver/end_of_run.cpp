@@ -1,8 +1,8 @@
 #include "driver/end_of_run.h"
 
-#include "platform/interrupts.h"
-#include "platform/output.h"
+#include "output/output.h"
 #include "report/number_format.h"
+#include "signals/interrupts.h"
 
 #include <cerrno>
 #include <cinttypes>

@@ -5,13 +5,13 @@
 #include "driver/decode_loop.h"
 #include "driver/end_of_run.h"
 #include "driver/open_input.h"
-#include "platform/interrupts.h"
-#include "platform/output.h"
-#include "platform/stack_limit.h"
-#include "platform/standard_streams.h"
-#include "platform/utf8_arguments.h"
+#include "output/output.h"
 #include "report/input_name.h"
 #include "report/stream_report.h"
+#include "signals/interrupts.h"
+#include "startup/stack_limit.h"
+#include "startup/standard_streams.h"
+#include "startup/utf8_arguments.h"
 #include "wav/wav_header.h"
 
 #include <cerrno>

@@ -1,63 +1,21 @@
 #include "driver/open_input.h"
 
-#include "platform/open_deadline.h"
-#include "platform/output.h"
-#include "platform/url_library.h"
-#include "platform/url_scheme.h"
+#include "input/local_input.h"
+#include "input/url_library.h"
+#include "input/url_scheme.h"
+#include "output/output.h"
 #include "report/stream_report.h"
 #include "report/untrusted_text.h"
+#include "signals/open_deadline.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#ifndef _WIN32
-#include <unistd.h>
-#else
-#define STDIN_FILENO 0
-#define STDOUT_FILENO 1
-#endif
 
 namespace {
 
 // How long opening an http or https URL may take in all.
 constexpr unsigned URL_OPEN_BOUND_SECONDS = 60;
-
-// The library reads the descriptor through callbacks of our own, so that a
-// blocked read returns when the run is asked to stop. On failure the
-// descriptor is closed here: the library does not take it over then.
-void open_descriptor(OpenedInput *opened) {
-    OpusFileCallbacks callbacks;
-    descriptor_callbacks(&callbacks);
-    opened->decoder =
-        op_open_callbacks(&opened->descriptor, &callbacks, nullptr, 0, &opened->error);
-    if (opened->decoder == nullptr) {
-        close_descriptor_input(&opened->descriptor);
-    }
-}
-
-void open_standard_input(OpenedInput *opened) {
-    // A closed standard input has nothing to read.
-    if (!descriptor_is_open(STDIN_FILENO)) {
-        opened->error = OP_EREAD;
-        return;
-    }
-    start_descriptor_input(&opened->descriptor, STDIN_FILENO, false);
-    open_descriptor(opened);
-}
-
-void open_local_file(const char *name, OpenedInput *opened) {
-#ifdef _WIN32
-    opened->decoder = op_open_file(name, &opened->error);
-#else
-    int fd = open_input_file(name);
-    if (fd < 0) {
-        opened->error = OP_EFAULT;
-        return;
-    }
-    start_descriptor_input(&opened->descriptor, fd, true);
-    open_descriptor(opened);
-#endif
-}
 
 // The line printed when the bound runs out, made before the clock starts:
 // the handler only writes it. Null when there is no memory for it.
@@ -124,7 +82,7 @@ bool output_is_file_url(const char *name) {
 
 // Writing into the file being read would destroy it while it is decoded.
 bool refuse_output_over_input(const char *name, const char *shown_name, OpenedInput *opened) {
-    bool same = opened->descriptor.fd >= 0 ? same_file(opened->descriptor.fd, STDOUT_FILENO)
+    bool same = opened->descriptor.fd >= 0 ? input_is_output(&opened->descriptor)
                                            : output_is_file_url(name);
     if (!same) {
         return false;
@@ -145,11 +103,11 @@ bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
     InputKind kind = input_kind(name);
     bool reported = false;
     if (kind == InputKind::STANDARD_INPUT) {
-        open_standard_input(opened);
+        opened->decoder = open_standard_input(&opened->descriptor, &opened->error);
     } else if ((kind == InputKind::PLAIN_PATH ||
                 !open_url(name, shown_name, kind, opened, &reported)) &&
                !reported) {
-        open_local_file(name, opened);
+        opened->decoder = open_local_file(name, &opened->descriptor, &opened->error);
     }
     if (opened->decoder == nullptr && !reported) {
         fprintf(stderr, "Failed to open file '%s': %i\n", shown_name, opened->error);

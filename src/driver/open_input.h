@@ -2,7 +2,7 @@
 // https URL, a file: URL, another scheme-like name or a plain path.
 #pragma once
 
-#include "platform/descriptor_input.h"
+#include "input/descriptor_input.h"
 
 #include <opusfile.h>
 

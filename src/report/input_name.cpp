@@ -1,6 +1,6 @@
 #include "report/input_name.h"
 
-#include "platform/url_scheme.h"
+#include "input/url_scheme.h"
 #include "report/untrusted_text.h"
 
 #include <cstdlib>

@@ -1,8 +1,8 @@
 #include "report/stream_report.h"
 
-#include "platform/interrupts.h"
 #include "report/number_format.h"
 #include "report/untrusted_text.h"
+#include "signals/interrupts.h"
 
 #include <cinttypes>
 

@@ -1,6 +1,6 @@
 #include "report/untrusted_text.h"
 
-#include "platform/interrupts.h"
+#include "signals/interrupts.h"
 
 #include <cstring>
 

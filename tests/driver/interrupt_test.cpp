@@ -2,7 +2,7 @@
 // header on a file output is made true for what the file holds, one line says
 // so, and the process still ends by the signal it got.
 #include "interrupt_fixture.h"
-#include "platform/private_timer.h"
+#include "signals/private_timer.h"
 
 #include <gtest/gtest.h>
 

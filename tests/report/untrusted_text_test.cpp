@@ -1,8 +1,8 @@
 // Text from a stream or a server reaches the terminal only as characters that
 // cannot steer it: a table of inputs and what is printed for them.
 #include "../support/capture.h"
-#include "platform/interrupts.h"
 #include "report/stream_report.h"
+#include "signals/interrupts.h"
 
 #include <gtest/gtest.h>
 

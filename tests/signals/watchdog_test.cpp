@@ -1,7 +1,7 @@
 // The watchdog's clock and its last word on standard error, which must end
 // by its deadline whatever standard error does: take it, fill up, or lose
 // its reader.
-#include "platform/watchdog.h"
+#include "signals/watchdog.h"
 
 #include <gtest/gtest.h>
 

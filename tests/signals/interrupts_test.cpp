@@ -2,7 +2,7 @@
 // cleared): a second catch_interrupts keeps the wake-up it made, a signal
 // the parent ignored stays ignored in every phase, only the first signal is
 // recorded, and once the header is true a signal acts by its default again.
-#include "platform/interrupts.h"
+#include "signals/interrupts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/utf8_arguments.h"
+#include "startup/utf8_arguments.h"
 
 #ifdef _WIN32
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/ogg_pages.h"
+#include "input/ogg_pages.h"
 
 #include <cstring>
 

@@ -12,7 +12,7 @@
 
 #include <opusfile.h>
 
-#include "platform/ogg_pages.h"
+#include "input/ogg_pages.h"
 
 // Bytes asked of the descriptor at a time.
 constexpr int INPUT_BLOCK_SIZE = 65536;

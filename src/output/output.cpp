@@ -1,12 +1,12 @@
-#include "platform/output.h"
+#include "output/output.h"
 
-#include "platform/interrupts.h"
+#include "signals/interrupts.h"
 
 #include <cerrno>
 #include <cstdio>
 
 #ifndef _WIN32
-#include "platform/standard_streams.h"
+#include "startup/standard_streams.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,5 +1,5 @@
 #include "driver/entry.h"
-#include "platform/utf8_arguments.h"
+#include "startup/utf8_arguments.h"
 
 #include <gtest/gtest.h>
 

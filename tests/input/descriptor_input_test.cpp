@@ -2,7 +2,7 @@
 // library itself never takes them: reads larger than the read-ahead block,
 // a seek before the input's start, a position asked of a pipe; and whether
 // an input ends with a whole page, judged as it was read or from its tail.
-#include "platform/descriptor_input.h"
+#include "input/descriptor_input.h"
 #include "test_pages.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
-#include "platform/descriptor_input.h"
+#include "input/descriptor_input.h"
 
-#include "platform/interrupts.h"
+#include "signals/interrupts.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #ifndef _WIN32
-#include "platform/standard_streams.h"
+#include "startup/standard_streams.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "platform/url_scheme.h"
+#include "input/url_scheme.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/url_library.h"
+#include "input/url_library.h"
 
 const char *const URL_LIBRARY_NAME = "libopusurl.so.0";
 

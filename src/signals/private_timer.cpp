@@ -1,4 +1,4 @@
-#include "platform/private_timer.h"
+#include "signals/private_timer.h"
 
 #ifndef _WIN32
 

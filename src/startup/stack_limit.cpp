@@ -1,4 +1,4 @@
-#include "platform/stack_limit.h"
+#include "startup/stack_limit.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "platform/standard_streams.h"
+#include "startup/standard_streams.h"
 
 #ifndef _WIN32
 #include <cerrno>

@@ -1,5 +1,5 @@
 // Which names are standard input, URLs of a kind, or local paths.
-#include "platform/url_scheme.h"
+#include "input/url_scheme.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "platform/interrupts.h"
+#include "signals/interrupts.h"
 
-#include "platform/coverage.h"
+#include "signals/coverage.h"
 
 #include <csignal>
 
@@ -17,8 +17,8 @@ int interrupt_signal() {
 
 #ifndef _WIN32
 
-#include "platform/private_timer.h"
-#include "platform/watchdog.h"
+#include "signals/private_timer.h"
+#include "signals/watchdog.h"
 
 #include <sys/time.h>
 #include <ucontext.h>

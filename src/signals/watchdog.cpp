@@ -1,6 +1,6 @@
-#include "platform/watchdog.h"
+#include "signals/watchdog.h"
 
-#include "platform/standard_streams.h"
+#include "startup/standard_streams.h"
 
 #ifndef _WIN32
 

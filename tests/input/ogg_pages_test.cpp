@@ -1,6 +1,6 @@
 // Where Ogg pages end, on byte strings built here: pages with their own
 // checksum (computed independently below), cut, padded or garbled.
-#include "platform/ogg_pages.h"
+#include "input/ogg_pages.h"
 #include "test_pages.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 //   - with the single argument "copy": standard input copied to standard
 //     output byte for byte, and "<<a\nb>>" written to standard error, which
 //     should still be a text stream ("\n" becomes "\r\n").
-#include "platform/utf8_arguments.h"
+#include "startup/utf8_arguments.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,10 +1,10 @@
-#include "platform/open_deadline.h"
+#include "signals/open_deadline.h"
 
 #ifndef _WIN32
 
-#include "platform/coverage.h"
-#include "platform/private_timer.h"
-#include "platform/watchdog.h"
+#include "signals/coverage.h"
+#include "signals/private_timer.h"
+#include "signals/watchdog.h"
 
 #include <unistd.h>
 

@@ -1,0 +1,54 @@
+#include "input/local_input.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#else
+#define STDIN_FILENO 0
+#define STDOUT_FILENO 1
+#endif
+
+namespace {
+
+// The library reads the descriptor through callbacks of our own, so that a
+// blocked read returns when the run is asked to stop. On failure the
+// descriptor is closed here: the library does not take it over then.
+OggOpusFile *open_descriptor(DescriptorInput *input, int *error) {
+    OpusFileCallbacks callbacks;
+    descriptor_callbacks(&callbacks);
+    OggOpusFile *decoder = op_open_callbacks(input, &callbacks, nullptr, 0, error);
+    if (decoder == nullptr) {
+        close_descriptor_input(input);
+    }
+    return decoder;
+}
+
+} // namespace
+
+OggOpusFile *open_standard_input(DescriptorInput *input, int *error) {
+    // A closed standard input has nothing to read.
+    if (!descriptor_is_open(STDIN_FILENO)) {
+        *error = OP_EREAD;
+        return nullptr;
+    }
+    start_descriptor_input(input, STDIN_FILENO, false);
+    return open_descriptor(input, error);
+}
+
+OggOpusFile *open_local_file(const char *path, DescriptorInput *input, int *error) {
+#ifdef _WIN32
+    (void)input;
+    return op_open_file(path, error);
+#else
+    int fd = open_input_file(path);
+    if (fd < 0) {
+        *error = OP_EFAULT;
+        return nullptr;
+    }
+    start_descriptor_input(input, fd, true);
+    return open_descriptor(input, error);
+#endif
+}
+
+bool input_is_output(const DescriptorInput *input) {
+    return input->fd >= 0 && same_file(input->fd, STDOUT_FILENO);
+}
