@@ -5,7 +5,8 @@
 //   make_opus OUT ms=2000 ch=2 tag=TITLE=One pic=png -- ms=500 ch=1 rate=44100
 //
 // Keys: ms (length), ch (channels, 1-8), rate (input rate recorded in the
-// header), bitrate (bit/s), signal (music, sine, noise, silence, extremes),
+// header), bitrate (bit/s), signal (music, sine, noise, silence, extremes;
+// silence decodes to small non-zero values, as op_read_stereo dithers),
 // pagems (longest page), frame (2.5, 10, 20, 40, 60 or 120 ms), seed, serial, tag=NAME=VALUE
 // (repeatable), filltag=NAME=HH:COUNT (a tag whose value is COUNT bytes of hex HH, for texts
 // too long for a command line), pic=png|palette|url|bad (repeatable), pictag=NAME (the field

@@ -30,6 +30,8 @@ struct Buffers {
 // One pass: read, report, convert, write. Returns false when decoding stops,
 // with session.end saying why.
 bool decode_block(DecodeSession &session, const char *shown_name, Buffers &buffers) {
+    // The library dithers by default: encoded silence decodes to small
+    // values around zero, not to zeros.
     int samples = op_read_stereo(session.decoder, buffers.pcm, PCM_BUFFER_VALUES);
     if (interrupt_signal() != 0) {
         session.end = RunEnd::INTERRUPTED;

@@ -42,7 +42,14 @@ void print_played(const char *what, int64_t samples) {
 
 } // namespace
 
-int end_run(DecodeSession &session, WavHeader &header) {
+// The closing lines, each only where it applies, in this order:
+//   1. "Done: played ..." or "Interrupted: played ...";
+//   2. the length warning, and "Output WAV file will be corrupt." after it
+//      when the output cannot seek;
+//   3. the two 2 GB lines of a rewritten header;
+//   4. "Error rewriting WAV header: ...";
+//   5. last, the warning of an input that was cut short.
+int end_run(DecodeSession &session, WavHeader &header, DescriptorInput *input) {
     // A signal that came after decoding stopped still ends the run by it.
     if (interrupt_signal() != 0) {
         session.end = RunEnd::INTERRUPTED;
@@ -83,6 +90,12 @@ int end_run(DecodeSession &session, WavHeader &header) {
     }
     if (rewrite_failed) {
         fprintf(stderr, "Error rewriting WAV header: %s\n", strerror(rewrite_error));
+    }
+    // The library measures a stream by its complete pages and drops the rest
+    // silently: the last line of a run says when there was a rest.
+    if (session.end == RunEnd::INPUT_ENDED && input_cut_short(input)) {
+        fprintf(stderr,
+                "\nWARNING: Input does not end with a whole Ogg page: it may be cut short.\n");
     }
     return session.exit_status;
 }

@@ -22,7 +22,7 @@
 namespace {
 
 // From the open decoder to the exit status; the caller frees the decoder.
-int decode_opened(DecodeSession &session, const char *shown_name) {
+int decode_opened(DecodeSession &session, DescriptorInput *input, const char *shown_name) {
     // An output in append mode would put a rewritten header at its end, so
     // it counts as one that cannot seek.
     session.header_offset = output_appends() ? -1 : output_position();
@@ -56,7 +56,7 @@ int decode_opened(DecodeSession &session, const char *shown_name) {
     } else {
         decode_loop(session, shown_name);
     }
-    return end_run(session, header);
+    return end_run(session, header, input);
 }
 
 // The run from the open to the exit status, or to the death by the signal
@@ -69,13 +69,7 @@ int decode_input(const char *input_name, const char *shown_name) {
     DecodeSession session;
     session.decoder = input.decoder;
     session.source_is_ssl = input.source_is_ssl;
-    int status = decode_opened(session, shown_name);
-    // The library measures a stream by its complete pages and drops the rest
-    // silently: the last line of a run says when there was a rest.
-    if (session.end == RunEnd::INPUT_ENDED && input_cut_short(&input.descriptor)) {
-        fprintf(stderr,
-                "\nWARNING: Input does not end with a whole Ogg page: it may be cut short.\n");
-    }
+    int status = decode_opened(session, &input.descriptor, shown_name);
     op_free(input.decoder);
     end_if_interrupted();
     return status;

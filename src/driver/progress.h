@@ -11,6 +11,12 @@
 //      the read.
 // So pcm_offset is the position before the read in steps 1 and 2, and the
 // position after it once step 3 has run.
+//
+// The progress line starts with "\r " and ends with "\r", no newline, so
+// that the next one writes over it. Every other line that may follow it
+// directly therefore starts with "\n" (the gap and offset lines here, the
+// closing lines of the run, the error lines of the loop), and the link
+// heading is padded with blanks to write over it instead.
 #pragma once
 
 #include "driver/decode_session.h"

@@ -10,6 +10,11 @@ constexpr int WAV_BYTES_PER_SAMPLE = 4;
 // Both size fields hold this when the length is unknown or too large.
 constexpr uint32_t WAV_SIZE_PLACEHOLDER = 2147483647u;
 // The largest frame count for which riff_size = 4 * count + 36 fits in 2^31 - 1.
+// The limit is also stated, on purpose independently of this constant, in
+// the warning's text ("larger than 2 GB", wav_header.cpp), the header test's
+// rows (tests/wav/wav_header_test.cpp), the tests' own header check
+// (expected_header in tests/support/run.cpp) and the manual page
+// (docs/opus2wav.1.in, twice): a change here goes there too.
 constexpr int64_t WAV_MAX_SAMPLES = 536870902;
 
 // A plain byte image, laid out exactly as it is written; the multi-byte
