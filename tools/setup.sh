@@ -98,6 +98,9 @@ test)
     # and goes when the command ends, however it ends.
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
+    # And what the tools make in the temporary folder (lintian's databases
+    # stay there otherwise).
+    export TMPDIR=$scratch
     echo "== version: NEWS's top entry is the version and the release date CMake builds"
     version=$(sed -n 's/^  VERSION \([0-9][0-9.]*\)$/\1/p' CMakeLists.txt | head -n 1)
     date=$(sed -n 's/^set(OPUS2WAV_RELEASE_DATE \([0-9-]*\))$/\1/p' CMakeLists.txt)
@@ -187,6 +190,17 @@ test)
     cmp "$prefix/packaged.wav" "$prefix/built.wav"
     test -f "$root/usr/share/man/man1/opus2wav.1.gz"
     zcat "$root/usr/share/doc/opus2wav/NEWS.md.gz" | head -n 1 | grep -q '^# opus2wav news'
+    # The copyright file names this version, and the distributor's contact
+    # and homepage: here the placeholders that say they are not set.
+    copyright=$root/usr/share/doc/opus2wav/copyright
+    grep -qx 'Upstream-Contact: Maintainer not set <maintainer-not-set@opus2wav.invalid>' "$copyright"
+    grep -qx "Source: https://homepage-not-set.opus2wav.invalid/ (opus2wav-$version.tar.gz, made by tools/source_tarball.sh)" "$copyright"
+    if grep -nE '@[A-Z_]+@|VERSION' "$copyright"; then
+        echo "an unfilled field in the package's copyright file" >&2
+        exit 1
+    fi
+    zcat "$root/usr/share/doc/opus2wav/changelog.gz" | grep -q "^ -- .*  $(date -u -R -d "$date")\$"
+    echo "copyright: $(grep -m 1 '^Source: ' "$copyright")"
     rm -rf "$root"
     rm -rf "$prefix"
 
@@ -205,11 +219,12 @@ test)
     source_dir=$(echo "$unpacked"/opus2wav-*)
     (cd "$source_dir" && bash tools/setup.sh sample >/dev/null && test -s sample/sample.wav)
     echo "tools/setup.sh sample: ok from the tarball"
-    # The debhelper recipe on a fresh copy: no build folder or sample in it.
+    # The debhelper recipe on a fresh copy (no build folder or sample in it),
+    # under a strict umask: the source package must not carry its modes.
     packaging=$(mktemp -d -p "$scratch")
     tar -xzf "$tarball" -C "$packaging"
     bash tests/recipes/recipe_text.sh README.md debian-folder >"$packaging/debian-folder.sh"
-    if ! (cd "$packaging"/opus2wav-* && bash "$packaging/debian-folder.sh") >"$packaging/build.log" 2>&1; then
+    if ! (umask 077 && cd "$packaging"/opus2wav-* && bash "$packaging/debian-folder.sh") >"$packaging/build.log" 2>&1; then
         tail -n 60 "$packaging/build.log"
         exit 1
     fi
@@ -219,6 +234,13 @@ test)
         exit 1
     fi
     ls "$packaging"/opus2wav_*.dsc "$packaging"/opus2wav_*.debian.tar.xz "$packaging"/opus2wav_*.orig.tar.gz
+    if tar -tvJf "$packaging"/opus2wav_*.debian.tar.xz | grep -vE '^(-rw-r--r--|-rwxr-xr-x|drwxr-xr-x) '; then
+        echo "the source package carries the modes of a umask 077 build" >&2
+        exit 1
+    fi
+    dpkg-deb --fsys-tarfile "$packaging"/opus2wav_*_*.deb | tar -xO ./usr/share/doc/opus2wav/copyright |
+        grep -qx 'Upstream-Contact: Jane Doe <jane@example.net>'
+    echo "debhelper source package under umask 077: modes 644/755; copyright with the distributor's contact"
     lintian --fail-on error,warning --allow-root "$packaging"/opus2wav_*.deb
     if dpkg-deb -c "$packaging"/opus2wav_*.deb | grep -q '/doc/opus2wav/LICENSE'; then
         echo "LICENSE in the doc folder of the debhelper package" >&2

@@ -105,13 +105,18 @@ check_batch() {
         grep -qxF "./cut.opus|./hole y.opus|Decoded with warnings (holes, gaps, a length mismatch or a cut-short input):|" ||
         fail "$name: not exactly the cut file and the file with a hole listed at the end: $(cat "$work/$name.err")"
 
-    # An empty folder: nothing is run and nothing is made but the job log.
+    # An empty folder: nothing is run and nothing is made but the job log,
+    # which holds only its header line (as the README says).
     mkdir "$dir-empty"
     status=0
     (cd "$dir-empty" && bash -c "$script") >/dev/null 2>&1 || status=$?
     [ "$status" -eq 0 ] || fail "$name: status $status in an empty folder"
     [ -z "$(ls -A "$dir-empty" | grep -v '^convert.log$')" ] ||
         fail "$name: made $(ls -A "$dir-empty") in an empty folder"
+    if [ -e "$dir-empty/convert.log" ]; then
+        [ "$(wc -l <"$dir-empty/convert.log")" -eq 1 ] && head -n 1 "$dir-empty/convert.log" | grep -q '^Seq' ||
+            fail "$name: a convert.log of more than its header in an empty folder"
+    fi
     [ "$failures" -ne "$before" ] || echo "ok   $name"
 }
 
