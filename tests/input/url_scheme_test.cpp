@@ -76,15 +76,18 @@ TEST(UrlScheme, FileUrlPath) {
         {"http://h/x", "", "", ""},
     };
     for (const auto &c : cases) {
-        char out[96];
-        EXPECT_EQ(file_url_path(c.name, Escapes::KEPT, false, out) ? out : "", std::string(c.kept))
-            << c.name;
-        EXPECT_EQ(file_url_path(c.name, Escapes::DECODED, true, out) ? out : "",
-                  std::string(c.decoded))
-            << c.name;
-        EXPECT_EQ(file_url_path(c.name, Escapes::DECODED_AND_KEPT, true, out) ? out : "",
-                  std::string(c.library))
-            << c.name;
+        const struct {
+            Escapes escapes;
+            bool cut;
+            const char *expected;
+        } forms[] = {{Escapes::KEPT, false, c.kept},
+                     {Escapes::DECODED, true, c.decoded},
+                     {Escapes::DECODED_AND_KEPT, true, c.library}};
+        for (const auto &form : forms) {
+            char out[96];
+            bool named = file_url_path(c.name, form.escapes, form.cut, out);
+            EXPECT_EQ(named ? out : "", std::string(form.expected)) << c.name;
+        }
     }
 }
 
