@@ -55,8 +55,9 @@ int open_input_file(const char *path);
 // True when the input, read to its end, does not end exactly where a
 // complete Ogg page ends: its last page was cut, or bytes follow the last
 // page. A seekable input has its tail read where it is; one that cannot
-// seek had its tail kept as it was read: the same bytes get the same verdict. False for an input
-// that is not a descriptor of ours (a URL), and for a seekable one that is not a regular file.
+// seek had its tail kept as it was read: the same bytes get the same
+// verdict. False for an input that is not a descriptor of ours (a URL), and
+// for a seekable one that is not a regular file.
 bool input_cut_short(DescriptorInput *input);
 
 // True when both descriptors are the same regular file (device and inode).

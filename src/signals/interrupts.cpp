@@ -48,26 +48,30 @@ sem_t wake_start;
 
 void do_nothing(int) {}
 
+void set_signal_handler(int signal_number, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+}
+
+void unblock_signal(int signal_number) {
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal_number);
+    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+}
+
 void *wake_main_thread(void *) {
     while (sem_wait(&wake_start) != 0) {
     }
-    struct sigaction action {};
-    action.sa_handler = do_nothing;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGURG, &action, nullptr);
+    set_signal_handler(SIGURG, do_nothing);
     for (;;) {
         pthread_kill(main_thread, SIGURG);
         timespec pause{0, WAKE_INTERVAL_US * 1000};
         nanosleep(&pause, nullptr);
     }
     return nullptr;
-}
-
-void set_signal_handler(int signal_number, void (*handler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
 }
 
 // The timer's signal only has to interrupt whatever call is blocked. The
@@ -85,10 +89,7 @@ void on_wake(int signal_number, siginfo_t *info, void *) {
 // run (in the mask that the handler returns to). It takes over an alarm
 // that the parent may have set, but only once the run is ending anyway.
 void wake_by_alarm(ucontext_t *context) {
-    struct sigaction action {};
-    action.sa_handler = do_nothing;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGALRM, &action, nullptr);
+    set_signal_handler(SIGALRM, do_nothing);
     sigdelset(&context->uc_sigmask, SIGALRM);
     struct itimerval every {};
     every.it_value.tv_usec = WAKE_INTERVAL_US;
@@ -129,10 +130,7 @@ bool prepare_wake_up() {
     if (wake_thread_running) {
         // A parent may hand SIGURG over blocked; ignored by default, it
         // changes nothing unblocked.
-        sigset_t only;
-        sigemptyset(&only);
-        sigaddset(&only, SIGURG);
-        pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+        unblock_signal(SIGURG);
     }
     return wake_thread_running;
 }
@@ -175,10 +173,7 @@ void end_if_interrupted() {
         return;
     }
     set_signal_handler(signal_number, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal_number);
-    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    unblock_signal(signal_number);
     dump_coverage();
     raise(signal_number);
 }
