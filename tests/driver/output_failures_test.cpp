@@ -19,7 +19,12 @@ namespace {
 // small for the decoders.
 TEST_F(Cli, WriteFailures) {
     std::string victim = quoted(out_path("victim.opus"));
-    std::string untouched = "; s=$?; cmp -s " + victim + " " + quoted(two) + " || s=3; exit $s";
+    // A copy of the input as file (in dir, where command runs), which
+    // command must leave as it was (status 3 if not).
+    auto over = [&](const std::string &file, const std::string &command) {
+        return "cd " + quoted(dir) + " && cp " + quoted(two) + " " + file + " && (" + command +
+               "); s=$?; cmp -s " + file + " " + quoted(two) + " || s=3; exit $s";
+    };
     std::string over_input = "Not writing WAV data over the input: standard output is the file '";
     struct Case {
         std::string script;
@@ -46,33 +51,18 @@ TEST_F(Cli, WriteFailures) {
              "; s=$?; printf END; exit $s); s=$?; " +
              "[ \"$(cat $f)\" = \"$(printf %1000sEND x)\" ] || s=3; exit $s",
          "Error writing WAV header: File too large\n"},
-        {"cp " + quoted(two) + " " + victim + "; " + bin() + " " + victim + " >> " + victim +
-             untouched,
-         over_input},
-        {"cp " + quoted(two) + " " + victim + "; " + bin() + " " + victim + " 1<> " + victim +
-             untouched,
-         over_input},
-        {"cp " + quoted(two) + " " + victim + "; " + bin() + " - < " + victim + " >> " + victim +
-             untouched,
+        {over("victim.opus", bin() + " " + victim + " >> " + victim), over_input},
+        {over("victim.opus", bin() + " " + victim + " 1<> " + victim), over_input},
+        {over("victim.opus", bin() + " - < " + victim + " >> " + victim),
          over_input + "-' itself.\n"},
         // The same file named by a file: URL, which the URL library opens.
-        {"cp " + quoted(two) + " " + victim + "; (cd " + quoted(dir) + " && " + bin() +
-             " file:victim.opus 1<> victim.opus)" + untouched,
+        {over("victim.opus", bin() + " file:victim.opus 1<> victim.opus"),
          over_input + "file:victim.opus' itself.\n"},
-        {"cp " + quoted(two) + " " + victim + "; " + bin() + " FILE:" + victim + " >> " + victim +
-             untouched,
-         over_input},
-        {"cp " + quoted(two) + " " + victim + "; " + bin() + " file://" + victim + " >> " + victim +
-             untouched,
-         over_input},
+        {over("victim.opus", bin() + " FILE:" + victim + " >> " + victim), over_input},
+        {over("victim.opus", bin() + " file://" + victim + " >> " + victim), over_input},
         // libopusurl reads "%69" as "i69".
-        {"cp " + quoted(two) + " " + quoted(out_path("victi69m.opus")) + "; (cd " + quoted(dir) +
-             " && " + bin() + " file:vict%69m.opus >> victi69m.opus); s=$?; cmp -s " +
-             quoted(out_path("victi69m.opus")) + " " + quoted(two) + " || s=3; exit $s",
-         over_input},
-        {"cp " + quoted(two) + " " + victim + "; " + bin() + " file://localhost" + victim +
-             " 1<> " + victim + untouched,
-         over_input},
+        {over("victi69m.opus", bin() + " file:vict%69m.opus >> victi69m.opus"), over_input},
+        {over("victim.opus", bin() + " file://localhost" + victim + " 1<> " + victim), over_input},
         {"(ulimit -s 100; " + bin() + " " + quoted(two) + " > /dev/null)",
          "Not enough stack: the limit is 100 KiB, at least 128 KiB are needed.\n"},
     };
