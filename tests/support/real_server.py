@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Starts a real server (Icecast or nginx) on loopback for the tests.
 
-    real_server.py KIND TEMPLATE [--cert CERT --key KEY] [NAME=VALUE]...
+    real_server.py KIND [--under FOLDER] TEMPLATE [--cert CERT --key KEY] [NAME=VALUE]...
 
 KIND is "icecast" or "nginx". Two free loopback ports are chosen (PORT and
 TLS_PORT); @PORT@, @TLS_PORT@, @DIR@ (a fresh folder for configuration,
@@ -9,7 +9,9 @@ certificates, logs and temporary files), @CHANGEOWNER@ (Icecast refuses to
 run as root, so it drops to nobody when started as root) and every @NAME@
 given are filled into TEMPLATE. The server is started in the foreground and
 must listen on both ports within 5 s; otherwise its log goes to standard
-error and the status is 1.
+error and the status is 1. The fresh folder is made in FOLDER, or in /tmp
+when the server drops to nobody: a user that may not enter the temporary
+folder of the tests (or any folder above a clone under /root).
 
 When it listens, "PORT TLS_PORT PID" is printed on one line, PID being this
 keeper's. The keeper then stops the server by its PID when it is sent
@@ -55,9 +57,12 @@ def main():
     args = sys.argv[1:]
     if len(args) < 2 or args[0] not in ("icecast", "nginx"):
         raise SystemExit(__doc__)
-    kind, template = args[0], args[1]
+    kind, rest = args[0], args[1:]
+    under = None
+    if rest[0] == "--under":
+        under, rest = rest[1], rest[2:]
+    template, rest = rest[0], rest[1:]
     values, cert, key = {}, None, None
-    rest = args[2:]
     while rest:
         word = rest.pop(0)
         if word == "--cert":
@@ -68,7 +73,10 @@ def main():
             name, _, value = word.partition("=")
             values[name] = value
 
-    folder = tempfile.mkdtemp(prefix="o2w-%s-" % kind)
+    root = os.geteuid() == 0
+    if under is None and root and kind == "icecast":
+        under = "/tmp"
+    folder = tempfile.mkdtemp(prefix="o2w-%s-" % kind, dir=under)
     os.chmod(folder, 0o755)
     os.mkdir(os.path.join(folder, "log"))
     os.chmod(os.path.join(folder, "log"), 0o777)
@@ -85,7 +93,6 @@ def main():
     port, tls_port = free_port(), free_port()
     while tls_port == port:
         tls_port = free_port()
-    root = os.geteuid() == 0
     values.update({
         "PORT": str(port),
         "TLS_PORT": str(tls_port),

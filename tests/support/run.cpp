@@ -150,6 +150,10 @@ Spawned spawn_program(const std::vector<std::string> &args, const std::string &s
     }
     argv.push_back(nullptr);
     pid_t pid = fork();
+    if (pid < 0) {
+        ADD_FAILURE() << "fork failed";
+        return child;
+    }
     if (pid == 0) {
         int in = stdin_source == "|"
                      ? in_pipe[0]

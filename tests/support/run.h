@@ -22,6 +22,9 @@ RunResult run_shell(const std::string &script);
 
 // A fresh directory for the calling test.
 std::string make_temp_dir();
+// Under ctest, the run's folder (in /tmp, mode 0755) for what a server reads
+// and writes as the user it drops to; "" outside ctest.
+std::string servers_root();
 
 std::string read_file(const std::string &path);
 void write_file(const std::string &path, const std::string &data);
@@ -108,7 +111,10 @@ struct TestServer {
 // and its own death by a signal is seen as such. Standard error is a pipe
 // that is read only when the test asks for it.
 struct Spawned {
-    int pid = -1;
+    // No process at all until one was started: a signal sent to it goes
+    // nowhere (-1 or 0 would reach every process, or the test's group).
+    int pid = NO_PROCESS;
+    static constexpr int NO_PROCESS = 0x7fffffff;
     int input = -1;  // write end of its standard input, when that is a pipe
     int errors = -1; // read end of its standard error
 };

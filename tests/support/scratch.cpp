@@ -119,6 +119,14 @@ std::string make_temp_dir() {
     return new_folder();
 }
 
+std::string servers_root() {
+    if (scratch().run_root.empty()) {
+        return "";
+    }
+    std::string root = read_file(scratch().run_root + "/servers-root");
+    return root.substr(0, root.find('\n'));
+}
+
 // Both keep a copy of the generated file in the run's cache; the caller gets
 // its own copy, which a test may damage or write over.
 void make_opus(const std::string &path, const std::string &words) {

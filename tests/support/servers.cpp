@@ -36,8 +36,9 @@ TestServer::~TestServer() {
 }
 
 RealServer::RealServer(const std::string &kind, const std::string &words) {
-    std::string command =
-        "exec " + std::string(PYTHON_BIN) + " " + REAL_SERVER + " " + kind + " " + words;
+    std::string root = servers_root();
+    std::string command = "exec " + std::string(PYTHON_BIN) + " " + REAL_SERVER + " " + kind +
+                          (root.empty() ? "" : " --under " + shell_quote(root)) + " " + words;
     pipe_ = popen(command.c_str(), "r");
     if (pipe_ == nullptr || fscanf(pipe_, "%d %d %d", &port, &tls_port, &keeper) != 3) {
         ADD_FAILURE() << kind << " did not start (its log is above)";
