@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -43,6 +45,9 @@ TEST(OggPages, KeptTailAndFileTailAgree) {
         {"an almost capture between pages", page("\x02") + "OggT" + page("\x02"), true},
         {"more than the tail", many, true},
         {"more than the tail, then zeros", many + std::string(3, '\0'), false},
+        {"a page without segments after an O", "O" + page(""), true},
+        {"a page without segments after a page and an O", page("\x02") + "O" + page(""), true},
+        {"a last page of another version", page("\x02") + page("\x03", 1), false},
     };
     static unsigned char ring[OGG_TAIL_SIZE], scratch[OGG_TAIL_SIZE];
     for (const auto &row : rows) {
@@ -62,6 +67,50 @@ TEST(OggPages, KeptTailAndFileTailAgree) {
                 << row.name << ", pieces of " << piece;
         }
     }
+}
+
+// Every cut of a stream of pages, as a file's tail and as the tail kept from
+// a pipe in pieces of several sizes: whole exactly where a page ends, and
+// never with three zero bytes after the cut.
+TEST(OggPages, EveryCutJudgedRightByBothJudges) {
+    std::string stream;
+    std::vector<size_t> page_ends;
+    for (int round = 0; round < 4; round++) {
+        for (const std::string &lacing :
+             {std::string("\x10"), std::string("\xff\x05"), std::string(), std::string(1, '\0'),
+              std::string("\xff\xff\x30"), std::string(7, '\x04')}) {
+            stream += page(lacing);
+            page_ends.push_back(stream.size());
+        }
+    }
+    static unsigned char ring[OGG_TAIL_SIZE], scratch[OGG_TAIL_SIZE];
+    int wrong = 0;
+    for (size_t cut = 0; cut <= stream.size(); cut++) {
+        bool at_page_end = std::find(page_ends.begin(), page_ends.end(), cut) != page_ends.end();
+        for (bool zeros : {false, true}) {
+            std::string bytes = stream.substr(0, cut) + (zeros ? std::string(3, '\0') : "");
+            bool whole = at_page_end && !zeros;
+            const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+            bool verdicts[3] = {ends_with_whole_page(data, bytes.size())};
+            int judge = 1;
+            for (size_t piece : {size_t{13}, size_t{1000}}) {
+                PageTail tail;
+                tail.ring = ring;
+                for (size_t at = 0; at < bytes.size(); at += piece) {
+                    keep_tail(&tail, data + at, std::min(piece, bytes.size() - at));
+                }
+                verdicts[judge++] = kept_tail_ends_with_whole_page(&tail, scratch);
+            }
+            for (bool verdict : verdicts) {
+                wrong += verdict != whole;
+                EXPECT_EQ(verdict, whole) << "cut at " << cut << (zeros ? ", then zeros" : "");
+            }
+        }
+        if (wrong > 5) {
+            break; // a few positions say enough
+        }
+    }
+    EXPECT_GT(stream.size(), 3000u);
 }
 
 } // namespace
