@@ -21,6 +21,10 @@ unless the operation says otherwise:
     truncate:N         keep the first N bytes of the result (N < 0: drop -N)
     pad:N              append N zero bytes to the result
     no-eos             clear the end-of-stream flag of every page
+    repeat:N           play the audio of a one-link file N times in a row: its
+                       audio pages again and again, with granule positions
+                       that go on counting and the end trimming only at the
+                       very end (a long input made quickly from a short one)
     mux                add a second logical stream (serial 0x0F0F0F0F) of
                        small pages: its first page after page 0, one after
                        every later page, its last page ending the file
@@ -121,6 +125,42 @@ def granule_from(pages, link, start):
             page.granule += shift
 
 
+def repeat_audio(pages, copies):
+    done, packet, head, audio = 0, bytearray(), [], []
+    for page in pages:
+        samples = 0
+        for at, lace in enumerate(page.lacing):
+            start = sum(page.lacing[:at])
+            packet += page.body[start:start + lace]
+            if lace < 255:
+                if done >= 2:  # after OpusHead and OpusTags
+                    samples += packet_samples(packet)
+                packet, done = bytearray(), done + 1
+        if done <= 2 and not audio:
+            head.append(page)
+        else:
+            audio.append((page, samples))
+    per_copy = sum(samples for _, samples in audio)
+    last = audio[-1][0]
+    start = audio[0][0].granule - audio[0][1]
+    trim = start + per_copy - last.granule
+    out, sequence = list(head), len(head)
+    for copy in range(copies):
+        position = start + copy * per_copy
+        for page, samples in audio:
+            page = Page(page.header, page.lacing, page.body)
+            position += samples
+            if page.granule != -1:
+                page.granule = position
+            struct.pack_into("<I", page.header, 18, sequence)
+            sequence += 1
+            page.header[5] &= ~0x04
+            out.append(page)
+    out[-1].header[5] |= 0x04
+    out[-1].granule = out[-1].granule - trim
+    return out
+
+
 def lacing_for(length):
     return bytes([255] * (length // 255) + [length % 255])
 
@@ -207,6 +247,8 @@ def main(argv):
         elif name == "no-eos":
             for page in pages:
                 page.header[5] &= ~0x04
+        elif name == "repeat":
+            pages = repeat_audio(pages, args[0])
         elif name == "mux":
             pages = add_foreign_stream(pages)
         elif name in ("corrupt", "truncate", "pad"):

@@ -260,13 +260,13 @@ test)
     grep -E "^(Done|stat::)" "$fuzz_log" || true
     rm -f "$fuzz_log"
 
-    echo "== every test again under AddressSanitizer and UndefinedBehaviorSanitizer"
+    echo "== every test again under AddressSanitizer and UndefinedBehaviorSanitizer (but the slow ones)"
     cmake -S . -B build-asan -DOPUS2WAV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
     cmake --build build-asan -j"$jobs"
     # A sanitizer report must not pass for an expected exit status of 1.
     (cd build-asan && ASAN_OPTIONS=exitcode=86:detect_leaks=1 \
         UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-        ctest --output-on-failure -j"$jobs" -E WindowsStartupUnderWine)
+        ctest --output-on-failure -j"$jobs" -E WindowsStartupUnderWine -LE slow)
 
     echo "== every test"
     (cd build && ctest --output-on-failure -j"$jobs")

@@ -173,4 +173,22 @@ TEST_F(Cli, AppendModeOutputCountsAsUnseekable) {
     EXPECT_TRUE(same_bytes(read_file(wav), "OLD" + expected_header(0) + reference_pcm(twenty_ms)));
 }
 
+// More than 536870902 frames (3 h 6 min) from a pipe into a seekable output:
+// the header rewritten at the end cannot hold the sizes, and says so after
+// the summary. The input is 10 min of silence played 19 times over; the
+// output is /dev/null, which seeks, so no 2 GB are written. A slow test: the
+// decode alone takes about 20 s.
+TEST(SlowOutput, TwoGigabyteLinesAfterTheRewrite) {
+    std::string dir = make_temp_dir();
+    make_opus(dir + "/ten_minutes.opus", "ms=600000 signal=silence frame=120 ch=1 bitrate=6000");
+    rewrite_ogg(dir + "/ten_minutes.opus", dir + "/long.opus", "repeat:19");
+    RunResult r =
+        run_shell("cat " + shell_quote(dir + "/long.opus") + " | " + bin() + " - > /dev/null");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nDone: played 3h10m00.360s (547217280 samples @ 48 kHz).\n"
+                                "WARNING: WAV output would be larger than 2 GB.\n"
+                                "Writing non-standard WAV header with invalid chunk sizes.\n"))
+        << r.err.substr(r.err.size() > 300 ? r.err.size() - 300 : 0);
+}
+
 } // namespace

@@ -2,7 +2,6 @@
 // header on a file output is made true for what the file holds, one line says
 // so, and the process still ends by the signal it got.
 #include "interrupt_fixture.h"
-#include "signals/private_timer.h"
 
 #include <gtest/gtest.h>
 
@@ -89,7 +88,7 @@ TEST_F(Interrupt, OutsideWakeUpSignalActsAsWithoutTheHandler) {
               static_cast<ssize_t>(input.size() / 3));
     ASSERT_TRUE(wait_until([&] { return file_size(wav) > 44; }));
     kill(p.pid, SIGTERM);
-    int wake = SIGRTMIN + WAKE_TIMER_SLOT;
+    int wake = SIGRTMIN + 2; // the wake-up timer's signal, written here on purpose
     ASSERT_TRUE(wait_until([&] {
         std::string status = proc_file(p.pid, "status");
         size_t at = status.find("SigCgt:\t");
@@ -128,6 +127,8 @@ TEST_F(Interrupt, SeekableInputIntoFileAndASecondSignal) {
         {realtime_blocked({}), SIGTERM, true},
         {blocked_by_parent("[signal.SIGURG]", {"/usr/bin/prlimit", "--sigpending=0", "--"}),
          SIGTERM, true},
+        // The last resort's SIGALRM comes blocked from the parent.
+        {blocked_by_parent("[signal.SIGALRM]", failing_before("timers threads")), SIGTERM, true},
     };
     Spawned p;
     std::string err;
@@ -219,7 +220,8 @@ TEST_F(Interrupt, SeveralSignalsAtOnceLeaveATrueHeader) {
 
 // Into a pipe nobody reads: the run is blocked in its write, with packets of
 // 20, 60 and 120 ms (a block that the pipe takes only in part). Nothing can be
-// rewritten; the line and the death by the signal remain.
+// rewritten; the line counts every whole frame the pipe took, and the death
+// by the signal remains.
 TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
     std::string sixty = dir + "/sixty.opus", long_frames = dir + "/long.opus";
     make_opus(sixty, "ms=60000 frame=60");
@@ -241,11 +243,44 @@ TEST_F(Interrupt, BlockedWritingIntoAFullPipe) {
         kill(p.pid, SIGTERM);
         std::string err;
         EXPECT_EQ(finish_program(p, &err, 3000), 128 + SIGTERM) << input << err;
+        // What the pipe took, the part of the last block included, in whole
+        // frames behind the header.
+        int64_t received = 0;
+        char buffer[65536];
+        for (ssize_t n; (n = read(reader, buffer, sizeof buffer)) > 0;) {
+            received += n;
+        }
         close(reader);
         EXPECT_TRUE(contains(err, "\nInterrupted: played ")) << err;
+        EXPECT_TRUE(contains(err, played_tail((received - 44) / 4))) << received << err;
         EXPECT_TRUE(contains(err, "Output WAV file will be corrupt.\n")) << err;
         EXPECT_FALSE(contains(err, "Error writing")) << err;
     }
+}
+
+// A link with 3000 comments, listed into a standard error that is full when
+// the signal comes and then read: the listing stops at the next comment.
+TEST_F(Interrupt, ALongListingOfCommentsIsCutShort) {
+    std::string listed = dir + "/listed.opus", words = "ms=500";
+    for (int i = 0; i < 3000; i++) {
+        words += " tag=C" + std::to_string(i) + "=" + std::string(90, 'x');
+    }
+    // Too long for one argument of bash -c: the command goes into a script.
+    write_file(dir + "/listed.sh", make_opus_bin() + " " + shell_quote(listed) + " " + words);
+    ASSERT_EQ(run_shell("bash " + shell_quote(dir + "/listed.sh")).status, 0);
+    Spawned p = spawn_program({opus2wav_bin(), listed}, "", dir + "/listed.wav");
+    ASSERT_TRUE(blocked_in(p.pid, "pipe_write"));
+    kill(p.pid, SIGTERM);
+    std::string err;
+    EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM);
+    size_t listed_lines = 0;
+    for (size_t at = err.find("\n  C"); at != std::string::npos; at = err.find("\n  C", at + 1)) {
+        listed_lines++;
+    }
+    // The pipe holds about 700 of them when the signal comes.
+    EXPECT_GT(listed_lines, 100u);
+    EXPECT_LT(listed_lines, 1500u) << "the listing went on after the signal";
+    EXPECT_TRUE(contains(err, "\nInterrupted: played 0.000s (0 samples @ 48 kHz).\n")) << err;
 }
 
 // A pipe that is full before the program starts: the run is blocked writing

@@ -140,6 +140,15 @@ TEST_F(Interrupt, OpeningAUrlIsBounded) {
         args.insert(args.end(), run.args.begin(), run.args.end());
         run.program = spawn_program(args, "", dir + "/bounded.wav");
     }
+    // Without a thread, a stream whose open was over in time is decoded past
+    // the bound: its timer is disarmed with the open. It stalls after its
+    // first pages and is stopped once the others have timed out.
+    TestServer stalling(shell_quote(ten) + " --live --stall 40000");
+    std::vector<std::string> capture_args = failing_before("clock-behind threads");
+    capture_args.insert(
+        capture_args.end(),
+        {opus2wav_bin(), "http://127.0.0.1:" + std::to_string(stalling.port) + "/"});
+    Spawned capture = spawn_program(capture_args, "", dir + "/capture.wav");
     // The signal from outside comes while the open is under way (its
     // watchdog is running); the run ends by it, as it would without the bound.
     Spawned &signalled = runs[6].program;
@@ -152,6 +161,11 @@ TEST_F(Interrupt, OpeningAUrlIsBounded) {
         EXPECT_EQ(err, run.line) << run.name;
     }
     EXPECT_EQ(file_size(dir + "/bounded.wav"), 0);
+    ASSERT_GT(file_size(dir + "/capture.wav"), 44 + 96000);
+    kill(capture.pid, SIGTERM);
+    std::string capture_err;
+    EXPECT_EQ(finish_program(capture, &capture_err, 5000), 128 + SIGTERM) << capture_err;
+    EXPECT_TRUE(contains(capture_err, "\nInterrupted: played ")) << capture_err;
 }
 
 } // namespace

@@ -62,6 +62,7 @@ TEST_F(Cli, WriteFailures) {
         {over("victim.opus", bin() + " file://" + victim + " >> " + victim), over_input},
         // libopusurl reads "%69" as "i69".
         {over("victi69m.opus", bin() + " file:vict%69m.opus >> victi69m.opus"), over_input},
+        {over("vO4F.opus", bin() + " file:v%4F.opus >> vO4F.opus"), over_input},
         {over("victim.opus", bin() + " file://localhost" + victim + " 1<> " + victim), over_input},
         {"(ulimit -s 100; " + bin() + " " + quoted(two) + " > /dev/null)",
          "Not enough stack: the limit is 100 KiB, at least 128 KiB are needed.\n"},

@@ -70,6 +70,8 @@ TEST(UrlScheme, FileUrlPath) {
         {"file:///x/a%20b.opus?q#f", "/x/a%20b.opus?q#f", "/x/a b.opus", "/x/a 20b.opus"},
         {"file://LocalHost/x%2f", "/x%2f", "/x/", "/x/2f"},
         {"file:a%4", "a%4", "a%4", "a%4"},
+        {"file:v%4F.opus", "v%4F.opus", "vO.opus", "vO4F.opus"},
+        {"file:a.opus#b%41", "a.opus#b%41", "a.opus", "a.opus"},
         {"file://host/x", "", "", ""},
         {"file://localhost", "", "", ""},
         {"file:", "", "", ""},
