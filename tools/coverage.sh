@@ -17,8 +17,12 @@ find build-coverage -name '*.gcda' -delete
 (cd build-coverage && ctest -j"$(nproc)" -E WindowsStartupUnderWine >/dev/null) ||
     echo "some tests failed; the figures below are still those of the runs" >&2
 # Branches the compiler adds for exception unwinding are left out: src/ throws none.
-gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/signals/coverage.h' --exclude-throw-branches \
-    --txt build-coverage/coverage.txt --branches >/dev/null
-gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/signals/coverage.h' --exclude-throw-branches \
-    --txt build-coverage/lines.txt >/dev/null
+# Only the coverage build is searched for counters: other build folders of a
+# used clone hold a Wine prefix whose drive links lead to /.
+report() {
+    gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/signals/coverage.h' \
+        --exclude-throw-branches "$@" build-coverage >/dev/null
+}
+report --txt build-coverage/coverage.txt --branches
+report --txt build-coverage/lines.txt
 cat build-coverage/lines.txt build-coverage/coverage.txt
