@@ -29,7 +29,8 @@ struct Buffers {
 
 // One pass: read, report, convert, write. Returns false when decoding stops,
 // with session.end saying why.
-bool decode_block(DecodeSession &session, const char *shown_name, Buffers &buffers) {
+bool decode_block(DecodeSession &session, const char *shown_name, DescriptorInput *input,
+                  Buffers &buffers) {
     // The library dithers by default: encoded silence decodes to small
     // values around zero, not to zeros.
     int samples = op_read_stereo(session.decoder, buffers.pcm, PCM_BUFFER_VALUES);
@@ -40,6 +41,12 @@ bool decode_block(DecodeSession &session, const char *shown_name, Buffers &buffe
     if (samples == OP_HOLE) {
         fprintf(stderr, "\nHole detected! Corrupt file segment?\n");
         return true;
+    }
+    if (samples < 0 && stream_ended_cut_short(input)) {
+        // The rest of a link that was cut off: what was complete is decoded,
+        // and the end of the run names the cut.
+        session.end = RunEnd::INPUT_ENDED;
+        return false;
     }
     if (samples < 0) {
         fprintf(stderr, "\nError decoding '%s': %i\n", shown_name, samples);
@@ -94,13 +101,13 @@ bool decode_block(DecodeSession &session, const char *shown_name, Buffers &buffe
 
 } // namespace
 
-void decode_loop(DecodeSession &session, const char *shown_name) {
+void decode_loop(DecodeSession &session, const char *shown_name, DescriptorInput *input) {
     static Buffers buffers;
     start_pcm_tracking(session);
     session.samples_written = 0;
     // An interrupt stops the loop before the next read and before the next
     // write, so no block is decoded or written after it.
     session.end = RunEnd::INTERRUPTED;
-    while (interrupt_signal() == 0 && decode_block(session, shown_name, buffers)) {
+    while (interrupt_signal() == 0 && decode_block(session, shown_name, input, buffers)) {
     }
 }

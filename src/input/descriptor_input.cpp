@@ -56,6 +56,9 @@ int read_descriptor(int fd, unsigned char *bytes, int count) {
 // seek.
 int read_followed(DescriptorInput *input, unsigned char *bytes, int count) {
     int got = read_descriptor(input->fd, bytes, count);
+    if (got == 0) {
+        input->ended = true;
+    }
     if (got > 0 && input->keeps_tail) {
         keep_tail(&input->tail, bytes, static_cast<size_t>(got));
     }
@@ -129,8 +132,24 @@ void start_descriptor_input(DescriptorInput *input, int fd, bool owned) {
     input->base = at > 0 ? at : 0;
     input->next = input->end = 0;
     input->keeps_tail = at == -1;
+    input->ended = false;
     input->tail = PageTail{};
     input->tail.ring = ring;
+}
+
+bool restart_as_stream(DescriptorInput *input) {
+    if (input->fd < 0 || input->keeps_tail || o2w_lseek(input->fd, input->base, SEEK_SET) == -1) {
+        return false;
+    }
+    input->next = input->end = 0;
+    input->keeps_tail = true;
+    input->ended = false;
+    input->tail.seen = 0;
+    return true;
+}
+
+bool stream_ended_cut_short(DescriptorInput *input) {
+    return input->keeps_tail && input->ended && input_cut_short(input);
 }
 
 void close_descriptor_input(DescriptorInput *input) {

@@ -29,9 +29,12 @@ struct DescriptorInput {
     // Bytes read ahead of the library: block[next, end).
     int next = 0;
     int end = 0;
-    // Set for a descriptor that cannot seek, whose last bytes are kept as
-    // they pass, for the judgement of its end.
+    // Set for a descriptor read as a stream (one that cannot seek, or a
+    // file read as one), whose last bytes are kept as they pass, for the
+    // judgement of its end.
     bool keeps_tail = false;
+    // Set once a read found the end of the input.
+    bool ended = false;
     PageTail tail;
     // INPUT_BLOCK_SIZE bytes of static storage (one input per process at a
     // time), so that no large buffer lives on the stack.
@@ -44,6 +47,14 @@ void descriptor_callbacks(OpusFileCallbacks *callbacks);
 
 // Takes the descriptor's current position as the input's start.
 void start_descriptor_input(DescriptorInput *input, int fd, bool owned);
+
+// Puts a seekable input back at its start, to be read from there as a
+// stream is read (its tail kept as it passes); false when it cannot seek.
+bool restart_as_stream(DescriptorInput *input);
+
+// True when a stream was read to its end and that end was cut short: a
+// decoding error that comes then comes from the cut itself.
+bool stream_ended_cut_short(DescriptorInput *input);
 
 // True when fd is an open descriptor.
 bool descriptor_is_open(int fd);

@@ -12,10 +12,22 @@ namespace {
 // The library reads the descriptor through callbacks of our own, so that a
 // blocked read returns when the run is asked to stop. On failure the
 // descriptor is closed here: the library does not take it over then.
+//
+// The library refuses a seekable input whose end was cut inside a later
+// link (it looks for the end of every link there); read from the start as
+// a stream, as through a pipe, it decodes every complete link and what it
+// can of the cut one. Without seek and tell the library takes a stream for
+// one that cannot seek.
 OggOpusFile *open_descriptor(DescriptorInput *input, int *error) {
     OpusFileCallbacks callbacks;
     descriptor_callbacks(&callbacks);
     OggOpusFile *decoder = op_open_callbacks(input, &callbacks, nullptr, 0, error);
+    if (decoder == nullptr && !input->keeps_tail && input_cut_short(input) &&
+        restart_as_stream(input)) {
+        callbacks.seek = nullptr;
+        callbacks.tell = nullptr;
+        decoder = op_open_callbacks(input, &callbacks, nullptr, 0, error);
+    }
     if (decoder == nullptr) {
         close_descriptor_input(input);
     }

@@ -111,4 +111,56 @@ TEST(CutInput, NamedOnlyWhenTheInputDoesNotEndWithAWholePage) {
     }
 }
 
+// A chain of three links cut inside its last link (in its header page, its
+// tags, its first audio page, a later page) or cut there and zeroed to its
+// full length, as a preallocated download leaves it: as a file and through
+// a pipe, every complete link and what the library can decode of the cut
+// one, the same bytes, the cut named last and status 0.
+TEST(CutInput, ChainCutInALaterLinkKeepsEveryCompleteLink) {
+    std::string dir = make_temp_dir();
+    make_opus(dir + "/chain.opus", "ms=2000 -- ms=1500 ch=1 pagems=200 -- ms=2500 ch=6 pagems=200");
+    std::string chain = read_file(dir + "/chain.opus");
+    // The pages of the third link: its header page, tags, first audio page.
+    size_t third = chain.find("OggS");
+    for (int links = 0; links < 3; third = chain.find("OggS", third + 1)) {
+        links += (chain[third + 5] & 2) != 0;
+        if (links == 3) {
+            break;
+        }
+    }
+    size_t tags = chain.find("OggS", third + 1), audio = chain.find("OggS", tags + 1);
+    std::string first_links =
+        reference_pcm(dir + "/chain.opus").substr(0, wav_data_bytes(samples_in_ms(2000 + 1500)));
+    const struct {
+        const char *name;
+        std::string bytes;
+    } rows[] = {
+        {"cut in its header page", chain.substr(0, third + 20)},
+        {"cut in its tags", chain.substr(0, tags + 30)},
+        {"cut in its first audio page", chain.substr(0, audio + 40)},
+        {"cut in a later page", chain.substr(0, chain.size() - 500)},
+        {"cut and zeroed to its length",
+         chain.substr(0, audio + 40) + std::string(chain.size() - audio - 40, '\0')},
+    };
+    for (const auto &row : rows) {
+        write_file(dir + "/cut.opus", row.bytes);
+        std::string out[2];
+        for (int piped = 0; piped < 2; piped++) {
+            std::string wav = dir + "/out" + std::to_string(piped) + ".wav";
+            RunResult r =
+                run_shell((piped ? "cat " + shell_quote(dir + "/cut.opus") + " | " + bin() + " -"
+                                 : bin() + " " + shell_quote(dir + "/cut.opus")) +
+                          " > " + shell_quote(wav));
+            EXPECT_EQ(r.status, 0) << row.name << (piped ? ", pipe\n" : ", file\n") << r.err;
+            EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\n" + std::string(CUT_WARNING)) &&
+                        r.err.rfind(CUT_WARNING) + std::string(CUT_WARNING).size() == r.err.size())
+                << row.name << "\n"
+                << r.err;
+            out[piped] = read_file(wav);
+        }
+        EXPECT_TRUE(same_bytes(out[0], out[1])) << row.name;
+        EXPECT_TRUE(same_bytes(out[0].substr(44, first_links.size()), first_links)) << row.name;
+    }
+}
+
 } // namespace
