@@ -2,12 +2,26 @@
 
 #ifndef _WIN32
 
+namespace {
+
+// A signal the parent had blocked would never have acted.
+void drop_signal(int, siginfo_t *, void *) {}
+
+} // namespace
+
 bool create_private_timer(PrivateTimer *timer, int slot) {
     int signal_number = private_timer_signal(slot);
     timer->signal_number = signal_number;
     sigset_t only;
+    sigset_t before;
     sigemptyset(&only);
     sigaddset(&only, signal_number);
+    sigprocmask(SIG_BLOCK, nullptr, &before);
+    timer->parent_blocked = sigismember(&before, signal_number) == 1;
+    // In place before the unblock, so that one already pending is dropped too.
+    if (timer->parent_blocked && !timer->handler_installed) {
+        install_private_timer_handler(timer, drop_signal);
+    }
     sigprocmask(SIG_UNBLOCK, &only, nullptr);
 
     struct sigevent event {};
@@ -29,6 +43,10 @@ void install_private_timer_handler(PrivateTimer *timer, void (*handler)(int, sig
 }
 
 void restore_private_timer_handler(PrivateTimer *timer) {
+    if (timer->parent_blocked) {
+        install_private_timer_handler(timer, drop_signal);
+        return;
+    }
     sigaction(timer->signal_number, &timer->parent_action, nullptr);
     timer->handler_installed = false;
 }

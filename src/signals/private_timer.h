@@ -27,10 +27,15 @@ struct PrivateTimer {
     // The action the parent gave the signal, kept while ours is installed.
     struct sigaction parent_action {};
     bool handler_installed = false;
+    // The parent handed the signal over blocked: it is unblocked for the
+    // timer, and the same signal from anyone else is dropped, as the
+    // parent's mask would have kept it from acting.
+    bool parent_blocked = false;
 };
 
 // Creates an unarmed timer that raises the slot's signal, and unblocks that
-// signal. False when the system gives no timer.
+// signal (dropping it from anyone else when the parent had it blocked).
+// False when the system gives no timer.
 bool create_private_timer(PrivateTimer *timer, int slot);
 
 // Installs handler for the timer's signal (blocking calls are not
@@ -38,7 +43,8 @@ bool create_private_timer(PrivateTimer *timer, int slot);
 void install_private_timer_handler(PrivateTimer *timer, void (*handler)(int, siginfo_t *, void *));
 
 // Puts back the action the parent gave the timer's signal, once ours is
-// installed; async-signal-safe.
+// installed; for a signal the parent had blocked, a handler that drops it
+// instead. Async-signal-safe.
 void restore_private_timer_handler(PrivateTimer *timer);
 
 // True when a signal came from timer, not from another process.

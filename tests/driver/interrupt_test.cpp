@@ -77,7 +77,8 @@ TEST_F(Interrupt, StalledPipeOrFifoInputEndsPromptly) {
 
 // The wake-up's real-time signal, sent by another process once the
 // program's handler for it is in place, acts as it would without that
-// handler: here it ends a run held in its header rewrite.
+// handler: here it ends a run held in its header rewrite. When the parent
+// handed it over blocked, it stays without effect.
 TEST_F(Interrupt, OutsideWakeUpSignalActsAsWithoutTheHandler) {
     std::string wav = dir + "/held.wav";
     std::vector<std::string> args = failing_before("hold");
@@ -98,6 +99,24 @@ TEST_F(Interrupt, OutsideWakeUpSignalActsAsWithoutTheHandler) {
     kill(p.pid, wake);
     std::string err;
     EXPECT_EQ(finish_program(p, &err, 5000), 128 + wake) << err;
+
+    // Handed over blocked, the same signal from outside has no effect, before
+    // an interrupt as after it: the run ends by SIGTERM with a true header.
+    std::string kept = dir + "/kept.wav";
+    p = spawn_program(realtime_blocked({opus2wav_bin(), "-"}), "|", kept);
+    ASSERT_EQ(write(p.input, input.data(), input.size() / 3),
+              static_cast<ssize_t>(input.size() / 3));
+    ASSERT_TRUE(wait_until([&] { return file_size(kept) > 44; }));
+    auto nothing_pending = [&] {
+        return contains(proc_file(p.pid, "status"), "ShdPnd:\t0000000000000000");
+    };
+    kill(p.pid, wake);
+    ASSERT_TRUE(wait_until(nothing_pending));
+    kill(p.pid, SIGTERM);
+    kill(p.pid, wake);
+    err.clear();
+    EXPECT_EQ(finish_program(p, &err, 5000), 128 + SIGTERM) << err;
+    expect_true_file(kept, ten);
 }
 
 // A seekable input into a file, stopped while the program is held up writing
