@@ -8,6 +8,7 @@
 #include "output/output.h"
 #include "report/input_name.h"
 #include "report/stream_report.h"
+#include "report/untrusted_text.h"
 #include "signals/interrupts.h"
 #include "startup/stack_limit.h"
 #include "startup/standard_streams.h"
@@ -54,7 +55,7 @@ int decode_opened(DecodeSession &session, DescriptorInput *input, const char *sh
         // output gets the exact header of an empty file.
         session.end = RunEnd::INTERRUPTED;
     } else {
-        decode_loop(session, shown_name);
+        decode_loop(session, shown_name, input);
     }
     return end_run(session, header, input);
 }
@@ -81,8 +82,11 @@ int opus2wav_main(int argc, char **argv) {
     setup_utf8_arguments(&argc, &argv);
     protect_standard_streams();
     if (argc != 2) {
-        const char *program = argc > 0 && argv[0] != nullptr ? argv[0] : "opus2wav";
-        fprintf(stderr, "Usage: %s <file.opus>\n", program);
+        // The program's name is the caller's text (exec -a), shown as any
+        // name is.
+        fputs("Usage: ", stderr);
+        print_untrusted(stderr, argc > 0 && argv[0] != nullptr ? argv[0] : "opus2wav");
+        fputs(" <file.opus>\n", stderr);
         return 1;
     }
     const char *input_name = argv[1];
