@@ -219,12 +219,22 @@ test)
     source_dir=$(echo "$unpacked"/opus2wav-*)
     (cd "$source_dir" && bash tools/setup.sh sample >/dev/null && test -s sample/sample.wav)
     echo "tools/setup.sh sample: ok from the tarball"
-    # The debhelper recipe on a fresh copy (no build folder or sample in it),
-    # under a strict umask: the source package must not carry its modes.
+    # The debhelper recipe in a used clone (build folders and a sample in
+    # it, which must not reach the package), under a strict umask: the
+    # source package must not carry its modes. From the unpacked tarball
+    # when there is no repository to clone.
     packaging=$(mktemp -d -p "$scratch")
-    tar -xzf "$tarball" -C "$packaging"
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git clone -q . "$packaging/clone"
+    else
+        mkdir "$packaging/clone"
+        tar -xzf "$tarball" -C "$packaging/clone" --strip-components=1
+    fi
+    mkdir -p "$packaging/clone/build-release" "$packaging/clone/sample"
+    cp build/opus2wav.1 "$packaging/clone/build-release/"
+    printf 'RIFF' >"$packaging/clone/sample/sample.wav"
     bash tests/recipes/recipe_text.sh README.md debian-folder >"$packaging/debian-folder.sh"
-    if ! (umask 077 && cd "$packaging"/opus2wav-* && bash "$packaging/debian-folder.sh") >"$packaging/build.log" 2>&1; then
+    if ! (umask 077 && cd "$packaging/clone" && bash "$packaging/debian-folder.sh") >"$packaging/build.log" 2>&1; then
         tail -n 60 "$packaging/build.log"
         exit 1
     fi
@@ -240,7 +250,7 @@ test)
     fi
     dpkg-deb --fsys-tarfile "$packaging"/opus2wav_*_*.deb | tar -xO ./usr/share/doc/opus2wav/copyright |
         grep -qx 'Upstream-Contact: Jane Doe <jane@example.net>'
-    echo "debhelper source package under umask 077: modes 644/755; copyright with the distributor's contact"
+    echo "debhelper source package from a used clone under umask 077: modes 644/755; copyright with the distributor's contact"
     lintian --fail-on error,warning --allow-root "$packaging"/opus2wav_*.deb
     if dpkg-deb -c "$packaging"/opus2wav_*.deb | grep -q '/doc/opus2wav/LICENSE'; then
         echo "LICENSE in the doc folder of the debhelper package" >&2

@@ -62,7 +62,11 @@ recipe() {
 # first page, one with a page missing (a hole: decoded, with a warning), one
 # cut short later (decoded, with a warning), one whose title says "WARNING:"
 # (no warning of the program's own), one whose name takes 254 bytes (83
-# three-byte characters and .opus) and one whose name ends in .OPUS.
+# three-byte characters and .opus), one whose name ends in .OPUS, a
+# symbolic link to an input; two inputs that become one WAV (dup.opus and
+# dup.OPUS: both refused), an input whose WAV is the user's own file
+# (refused, the file left as it was); a damaged input whose name would
+# retitle and clear the terminal, and a cut one with a newline in its name.
 fixture() {
     mkdir -p "$1"
     "$make_opus" "$1/note 1.opus" ms=700 >/dev/null
@@ -75,7 +79,16 @@ fixture() {
     "$make_opus" "$1/lyrics.opus" ms=300 "tag=TITLE=WARNING: explicit lyrics" >/dev/null
     "$make_opus" "$1/$long_name.opus" ms=300 >/dev/null
     "$make_opus" "$1/LOUD.OPUS" ms=300 >/dev/null
+    ln -s "note 1.opus" "$1/link.opus"
+    "$make_opus" "$1/dup.opus" ms=5000 >/dev/null
+    "$make_opus" "$1/dup.OPUS" ms=300 >/dev/null
+    cp "$1/plain.opus" "$1/mine.opus"
+    echo "the user's own" >"$1/mine.wav"
+    cp "$1/damaged.opus" "$1/$hostile.opus"
+    cp "$1/cut.opus" "$1/$newline.opus"
 }
+hostile=$'bad\e]0;x\a\e[2J'
+newline=$'cut\nshort'
 long_name=$(printf '\xe9\x9f\xb3%.0s' $(seq 1 83))
 
 # The WAV file expected for an input: the samples as the library alone
@@ -108,35 +121,54 @@ check_batch() {
     fixture "$dir"
     (cd "$dir" && bash -c "$script") >"$work/$name.out" 2>"$work/$name.err" || status=$?
     [ "$status" -eq "$expected" ] || fail "$name: status $status, expected $expected"
-    for base in "note 1" "note 10" plain "hole y" cut lyrics "$long_name"; do
+    for base in "note 1" "note 10" plain "hole y" cut lyrics "$long_name" "$newline"; do
         expected_wav "$dir/$base.opus"
         cmp -s "$dir/$base.wav" "$work/expected.wav" || fail "$name: $base.wav differs or is missing"
     done
     expected_wav "$dir/LOUD.OPUS"
     cmp -s "$dir/LOUD.wav" "$work/expected.wav" || fail "$name: LOUD.OPUS was not converted"
+    expected_wav "$dir/note 1.opus"
+    cmp -s "$dir/link.wav" "$work/expected.wav" || fail "$name: the symbolic link was not converted"
     [ ! -e "$dir/damaged.wav" ] || fail "$name: the failed output was left behind"
-    if ls "$dir" | grep -v '^convert\.log$' | grep -qv '\.opus$\|\.OPUS$\|\.wav$'; then
+    [ ! -e "$dir/dup.wav" ] || fail "$name: dup.opus or dup.OPUS became dup.wav"
+    [ "$(cat "$dir/mine.wav")" = "the user's own" ] || fail "$name: the user's mine.wav was replaced"
+    if [ -n "$(find "$dir" -mindepth 1 ! -iname '*.opus' ! -name '*.wav' ! -name convert.log -print -quit)" ]; then
         fail "$name: something was left behind: $(ls "$dir")"
     fi
-    grep -qxF "./damaged.opus: Failed to open file './damaged.opus': -132" "$work/$name.err" ||
-        fail "$name: the failure is not shown with its name: $(cat "$work/$name.err")"
+    # Every line that names a file, as the program shows names.
+    for line in "./damaged.opus: Failed to open file './damaged.opus': -132" \
+        "./bad?]0;x??[2J.opus: Failed to open file './bad?]0;x??[2J.opus': -132" \
+        "./dup.opus: not converted: another input also becomes ./dup.wav" \
+        "./dup.OPUS: not converted: another input also becomes ./dup.wav" \
+        "./mine.opus: not converted: ./mine.wav is there already (OPUS2WAV_REPLACE=1 replaces it)"; do
+        grep -qxF "$line" "$work/$name.err" || fail "$name: no line '$line': $(cat "$work/$name.err")"
+    done
+    if LC_ALL=C grep -q $'[\x01-\x08\x0b-\x1f\x7f]' "$work/$name.err"; then
+        fail "$name: a control character on standard error: $(cat -v "$work/$name.err")"
+    fi
     sed -n '/^Decoded with warnings (holes, gaps, a length mismatch or a cut-short input):$/,$p' \
         "$work/$name.err" | LC_ALL=C sort | tr '\n' '|' |
-        grep -qxF "./cut.opus|./hole y.opus|Decoded with warnings (holes, gaps, a length mismatch or a cut-short input):|" ||
-        fail "$name: not exactly the cut file and the file with a hole listed at the end: $(cat "$work/$name.err")"
+        grep -qxF "./cut.opus|./cut?short.opus|./hole y.opus|Decoded with warnings (holes, gaps, a length mismatch or a cut-short input):|" ||
+        fail "$name: not exactly the cut files and the file with a hole listed at the end: $(cat "$work/$name.err")"
+    if [ -e "$dir/convert.log" ]; then
+        grep -qP '\tconvert \./plain\.opus$' "$dir/convert.log" ||
+            fail "$name: the job log does not name the job readably: $(cat "$dir/convert.log")"
+    fi
 
-    # An empty folder: nothing is run and nothing is made but the job log,
-    # which holds only its header line (as the README says).
+    # Told to replace, the user's file goes; the inputs that collide stay
+    # refused.
+    status=0
+    (cd "$dir" && OPUS2WAV_REPLACE=1 bash -c "$script") >/dev/null 2>&1 || status=$?
+    expected_wav "$dir/mine.opus"
+    cmp -s "$dir/mine.wav" "$work/expected.wav" || fail "$name: OPUS2WAV_REPLACE=1 did not replace mine.wav"
+    [ ! -e "$dir/dup.wav" ] || fail "$name: with OPUS2WAV_REPLACE=1, dup.opus or dup.OPUS became dup.wav"
+
+    # An empty folder: nothing is run and nothing is made.
     mkdir "$dir-empty"
     status=0
     (cd "$dir-empty" && bash -c "$script") >/dev/null 2>&1 || status=$?
     [ "$status" -eq 0 ] || fail "$name: status $status in an empty folder"
-    [ -z "$(ls -A "$dir-empty" | grep -v '^convert.log$')" ] ||
-        fail "$name: made $(ls -A "$dir-empty") in an empty folder"
-    if [ -e "$dir-empty/convert.log" ]; then
-        [ "$(wc -l <"$dir-empty/convert.log")" -eq 1 ] && head -n 1 "$dir-empty/convert.log" | grep -q '^Seq' ||
-            fail "$name: a convert.log of more than its header in an empty folder"
-    fi
+    [ -z "$(ls -A "$dir-empty")" ] || fail "$name: made $(ls -A "$dir-empty") in an empty folder"
     [ "$failures" -ne "$before" ] || echo "ok   $name"
 }
 
@@ -144,7 +176,7 @@ wanted() { [ "$part" = all ] || [ "$part" = "$1" ]; }
 
 if wanted batch; then
 check_batch batch-xargs 123
-check_batch batch-parallel 1
+check_batch batch-parallel 5
 fi
 
 if wanted stopped; then
@@ -277,7 +309,7 @@ for _ in $(seq 1 50); do
     sleep 0.1
 done
 export PARALLEL_SSH="ssh -F $work/ssh_config"
-check_batch batch-remote 1
+check_batch batch-remote 5
 grep -q "host1\|host2" "$work/batch-remote/convert.log" || fail "batch-remote: no job ran remotely"
 
 fi
