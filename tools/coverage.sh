@@ -20,7 +20,7 @@ find build-coverage -name '*.gcda' -delete
 # Only the coverage build is searched for counters: other build folders of a
 # used clone hold a Wine prefix whose drive links lead to /.
 report() {
-    gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/signals/coverage.h' \
+    gcovr --root . --object-directory build-coverage --filter 'src/' --exclude 'src/coverage/coverage_dump.h' \
         --exclude-throw-branches "$@" build-coverage >/dev/null
 }
 report --txt build-coverage/coverage.txt --branches

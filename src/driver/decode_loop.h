@@ -3,7 +3,7 @@
 #pragma once
 
 #include "driver/decode_session.h"
-#include "input/descriptor_input.h"
+#include "input/input_end.h"
 
 // Reads every block of the open decoder and appends it to standard output
 // behind the first header, until the input ends, an error stops it or the

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "driver/decode_session.h"
-#include "input/descriptor_input.h"
+#include "input/input_end.h"
 #include "wav/wav_header.h"
 
 // Finishes the run after decoding stopped for session.end (the first header

@@ -79,6 +79,7 @@ int decode_input(const char *input_name, const char *shown_name) {
 } // namespace
 
 int opus2wav_main(int argc, char **argv) {
+    set_binary_standard_streams();
     setup_utf8_arguments(&argc, &argv);
     protect_standard_streams();
     if (argc != 2) {

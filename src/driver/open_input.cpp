@@ -14,9 +14,6 @@
 
 namespace {
 
-// How long opening an http or https URL may take in all.
-constexpr unsigned URL_OPEN_BOUND_SECONDS = 60;
-
 // The line printed when the bound runs out, made before the clock starts:
 // the handler only writes it. Null when there is no memory for it.
 char *timeout_line(const char *shown_name) {

@@ -14,9 +14,11 @@
 //
 // The progress line starts with "\r " and ends with "\r", no newline, so
 // that the next one writes over it. Every other line that may follow it
-// directly therefore starts with "\n" (the gap and offset lines here, the
-// closing lines of the run, the error lines of the loop), and the link
-// heading is padded with blanks to write over it instead.
+// directly therefore starts with "\n" (the gap line here, the closing lines
+// of the run, the error lines of the loop), and the link heading is padded
+// with blanks to write over it instead. The two offset lines here never
+// follow it: the first comes before any progress line, the one of a link
+// right after that link's block.
 #pragma once
 
 #include "driver/decode_session.h"

@@ -9,9 +9,7 @@
 #ifndef _WIN32
 #include "startup/standard_streams.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #define o2w_read read
 #define o2w_lseek lseek
@@ -148,10 +146,6 @@ bool restart_as_stream(DescriptorInput *input) {
     return true;
 }
 
-bool stream_ended_cut_short(DescriptorInput *input) {
-    return input->keeps_tail && input->ended && input_cut_short(input);
-}
-
 void close_descriptor_input(DescriptorInput *input) {
     if (input->owned && input->fd >= 0) {
         o2w_close(input->fd);
@@ -159,75 +153,3 @@ void close_descriptor_input(DescriptorInput *input) {
     input->fd = -1;
     input->owned = false;
 }
-
-#ifndef _WIN32
-
-bool input_cut_short(DescriptorInput *input) {
-    if (input->fd < 0) {
-        return false;
-    }
-    if (input->keeps_tail) {
-        return !kept_tail_ends_with_whole_page(&input->tail, input->block);
-    }
-    // The last bytes of the file, read where they are: the descriptor's
-    // position is left alone. The read-ahead block is no longer needed.
-    struct stat file {};
-    if (fstat(input->fd, &file) != 0 || !S_ISREG(file.st_mode) || file.st_size <= input->base) {
-        return false;
-    }
-    int64_t length = file.st_size - input->base;
-    size_t tail = length < OGG_TAIL_SIZE ? static_cast<size_t>(length) : OGG_TAIL_SIZE;
-    size_t done = 0;
-    while (done < tail) {
-        ssize_t got = pread(input->fd, input->block + done, tail - done,
-                            static_cast<off_t>(file.st_size - static_cast<int64_t>(tail - done)));
-        if (got <= 0 && !(got == -1 && errno == EINTR)) {
-            return false;
-        }
-        if (got > 0) {
-            done += static_cast<size_t>(got);
-        }
-    }
-    input->next = input->end = 0;
-    return !ends_with_whole_page(input->block, tail);
-}
-
-bool descriptor_is_open(int fd) {
-    return fcntl(fd, F_GETFD) != -1;
-}
-
-bool same_file(int fd, int other) {
-    struct stat one {};
-    struct stat two {};
-    return fstat(fd, &one) == 0 && fstat(other, &two) == 0 && S_ISREG(one.st_mode) &&
-           one.st_dev == two.st_dev && one.st_ino == two.st_ino;
-}
-
-int open_input_file(const char *path) {
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    } while (fd == -1 && errno == EINTR);
-    return fd;
-}
-
-#else
-
-bool input_cut_short(DescriptorInput *input) {
-    return input->fd >= 0 && input->keeps_tail &&
-           !kept_tail_ends_with_whole_page(&input->tail, input->block);
-}
-
-bool descriptor_is_open(int fd) {
-    return _get_osfhandle(fd) != -1;
-}
-
-bool same_file(int, int) {
-    return false;
-}
-
-int open_input_file(const char *) {
-    return -1;
-}
-
-#endif

@@ -52,28 +52,5 @@ void start_descriptor_input(DescriptorInput *input, int fd, bool owned);
 // stream is read (its tail kept as it passes); false when it cannot seek.
 bool restart_as_stream(DescriptorInput *input);
 
-// True when a stream was read to its end and that end was cut short: a
-// decoding error that comes then comes from the cut itself.
-bool stream_ended_cut_short(DescriptorInput *input);
-
-// True when fd is an open descriptor.
-bool descriptor_is_open(int fd);
-
-// Opens a local file for reading; -1 when it cannot be opened. Not used on
-// Windows, where the library's own opener converts UTF-8 names.
-int open_input_file(const char *path);
-
-// True when the input, read to its end, does not end exactly where a
-// complete Ogg page ends: its last page was cut, or bytes follow the last
-// page. A seekable input has its tail read where it is; one that cannot
-// seek had its tail kept as it was read: the same bytes get the same
-// verdict. False for an input that is not a descriptor of ours (a URL), and
-// for a seekable one that is not a regular file.
-bool input_cut_short(DescriptorInput *input);
-
-// True when both descriptors are the same regular file (device and inode).
-// Always false on Windows.
-bool same_file(int fd, int other);
-
 // Closes what input owns.
 void close_descriptor_input(DescriptorInput *input);

@@ -1,13 +1,36 @@
 #include "input/local_input.h"
 
+#include "input/input_end.h"
+#include "output/output.h"
+
 #ifndef _WIN32
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 #else
+#include <io.h>
 #define STDIN_FILENO 0
-#define STDOUT_FILENO 1
 #endif
 
 namespace {
+
+#ifndef _WIN32
+bool descriptor_is_open(int fd) {
+    return fcntl(fd, F_GETFD) != -1;
+}
+
+int open_input_file(const char *path) {
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    } while (fd == -1 && errno == EINTR);
+    return fd;
+}
+#else
+bool descriptor_is_open(int fd) {
+    return _get_osfhandle(fd) != -1;
+}
+#endif
 
 // The library reads the descriptor through callbacks of our own, so that a
 // blocked read returns when the run is asked to stop. On failure the
@@ -62,5 +85,5 @@ OggOpusFile *open_local_file(const char *path, DescriptorInput *input, int *erro
 }
 
 bool input_is_output(const DescriptorInput *input) {
-    return input->fd >= 0 && same_file(input->fd, STDOUT_FILENO);
+    return input->fd >= 0 && output_is_file_of(input->fd);
 }

@@ -53,12 +53,25 @@ int64_t output_file_size() {
     return static_cast<int64_t>(file.st_size);
 }
 
+namespace {
+
+// Only a regular file can be written over.
+bool output_is(const struct stat &file) {
+    struct stat output {};
+    return fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode) &&
+           file.st_dev == output.st_dev && file.st_ino == output.st_ino;
+}
+
+} // namespace
+
 bool output_is_file(const char *path) {
     struct stat named {};
-    struct stat output {};
-    return stat(path, &named) == 0 && fstat(STDOUT_FILENO, &output) == 0 &&
-           S_ISREG(output.st_mode) && named.st_dev == output.st_dev &&
-           named.st_ino == output.st_ino;
+    return stat(path, &named) == 0 && output_is(named);
+}
+
+bool output_is_file_of(int fd) {
+    struct stat file {};
+    return fstat(fd, &file) == 0 && output_is(file);
 }
 
 void cut_output_back(int64_t size_before, size_t written) {
@@ -100,6 +113,10 @@ int64_t output_file_size() {
 }
 
 bool output_is_file(const char *) {
+    return false;
+}
+
+bool output_is_file_of(int) {
     return false;
 }
 

@@ -37,9 +37,11 @@ bool seek_output(int64_t offset);
 // (always -1 on Windows).
 int64_t output_file_size();
 
-// True when standard output is the regular file at path (the same device
-// and inode). Always false on Windows.
+// True when standard output is the regular file at path, or the one that
+// descriptor fd reads (the same device and inode): the one comparison of a
+// file with the output. Always false on Windows.
 bool output_is_file(const char *path);
+bool output_is_file_of(int fd);
 
 // Undoes a write of written bytes that failed part-way: a file that had
 // size_before bytes and grew by exactly written is cut back to size_before,

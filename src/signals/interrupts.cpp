@@ -1,6 +1,6 @@
 #include "signals/interrupts.h"
 
-#include "signals/coverage.h"
+#include "coverage/coverage_dump.h"
 
 #include <csignal>
 

@@ -2,7 +2,7 @@
 
 #ifndef _WIN32
 
-#include "signals/coverage.h"
+#include "coverage/coverage_dump.h"
 #include "signals/private_timer.h"
 #include "signals/watchdog.h"
 

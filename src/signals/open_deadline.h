@@ -11,6 +11,15 @@
 
 #include <cstddef>
 
+// How long opening an http or https URL may take in all. Said again, on
+// purpose, in: the manual page (docs/opus2wav.1.in: the "timed out after
+// 60 s" line under DIAGNOSTICS, twice under NOTES, once under BUGS); the
+// README (Errors: the pointer to that line); the expected lines of
+// tests/driver/network_interrupt_test.cpp, written out there. A change here
+// goes there too; the test's clock offset (FAIL_CALLS_CLOCK_BEHIND for
+// tests/support/fail_calls.c) is derived from this constant and follows it.
+constexpr unsigned URL_OPEN_BOUND_SECONDS = 60;
+
 // After seconds, writes message to standard error (giving a standard error
 // that takes nothing 2 s) and ends the process with status 1, unless
 // disarm_open_deadline was called first. message must stay alive until then.

@@ -33,6 +33,8 @@ bool stream_is_terminal(FILE *stream) {
     return isatty(fileno(stream)) != 0;
 }
 
+void set_binary_standard_streams() {}
+
 void wait_for_descriptor(int fd, short events) {
     struct pollfd ready {};
     ready.fd = fd;
@@ -41,12 +43,18 @@ void wait_for_descriptor(int fd, short events) {
 }
 
 #else
+#include <fcntl.h>
 #include <io.h>
 
 void protect_standard_streams() {}
 
 bool stream_is_terminal(FILE *stream) {
     return _isatty(_fileno(stream)) != 0;
+}
+
+void set_binary_standard_streams() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 #endif

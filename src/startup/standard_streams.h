@@ -15,6 +15,11 @@ void protect_standard_streams();
 // True when the stream is a terminal.
 bool stream_is_terminal(FILE *stream);
 
+// Puts standard input and standard output into binary mode on Windows, so
+// that no byte of the audio is translated (standard error stays text). Does
+// nothing elsewhere. Called first thing by the entry.
+void set_binary_standard_streams();
+
 #ifndef _WIN32
 #include <cerrno>
 

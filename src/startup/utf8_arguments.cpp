@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
 #endif
 
@@ -39,8 +37,6 @@ void encode_wide_argument(const uint16_t *units, size_t length, char *out) {
 typedef LPWSTR *(WINAPI *CommandLineSplitter)(LPCWSTR, int *);
 
 void setup_utf8_arguments(int *argc, char ***argv) {
-    _setmode(_fileno(stdin), _O_BINARY);
-    _setmode(_fileno(stdout), _O_BINARY);
     HMODULE library = LoadLibraryA("shell32.dll");
     if (library == nullptr) {
         return;

@@ -1,5 +1,5 @@
-// Windows start-up: binary standard streams and UTF-8 arguments. Elsewhere
-// the step does nothing.
+// Windows start-up: the arguments rebuilt as UTF-8 from the wide-character
+// command line. Elsewhere the step does nothing.
 #pragma once
 
 #include <cstddef>

@@ -3,6 +3,8 @@
 // a seek before the input's start, a position asked of a pipe; and whether
 // an input ends with a whole page, judged as it was read or from its tail.
 #include "input/descriptor_input.h"
+#include "input/input_end.h"
+#include "output/output.h"
 #include "test_pages.h"
 
 #include <gtest/gtest.h>
@@ -104,10 +106,20 @@ TEST(DescriptorInput, FromAFilePartWayThrough) {
         EXPECT_FALSE(input_cut_short(&input)) << name;
         close_descriptor_input(&input);
     }
-    int one = open(path, O_RDONLY), again = open(path, O_RDWR), null = open("/dev/null", O_RDONLY);
-    EXPECT_TRUE(same_file(one, again));
-    EXPECT_FALSE(same_file(one, null));
-    EXPECT_FALSE(same_file(null, null)) << "only a regular file can be written over";
+    // The one comparison of a file with standard output, which is made each
+    // of them here for a moment.
+    int one = open(path, O_RDONLY), again = open(path, O_RDWR), null = open("/dev/null", O_RDWR);
+    int saved = dup(STDOUT_FILENO);
+    dup2(again, STDOUT_FILENO);
+    bool same = output_is_file_of(one) && output_is_file(path);
+    dup2(null, STDOUT_FILENO);
+    bool other = output_is_file_of(one) || output_is_file(path);
+    bool device = output_is_file_of(null);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    EXPECT_TRUE(same);
+    EXPECT_FALSE(other);
+    EXPECT_FALSE(device) << "only a regular file can be written over";
     close(one);
     close(again);
     close(null);

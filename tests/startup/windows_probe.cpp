@@ -5,6 +5,7 @@
 //   - with the single argument "copy": standard input copied to standard
 //     output byte for byte, and "<<a\nb>>" written to standard error, which
 //     should still be a text stream ("\n" becomes "\r\n").
+#include "startup/standard_streams.h"
 #include "startup/utf8_arguments.h"
 
 #include <cstdio>
@@ -32,6 +33,7 @@ int main(int argc, char **argv) {
     for (int i = 1; i < argc && !copy; i++) {
         print_hex("before", argv[i]);
     }
+    set_binary_standard_streams();
     setup_utf8_arguments(&argc, &argv);
     if (copy) {
         char buffer[4096];

@@ -38,7 +38,8 @@ def main():
     subprocess.run([CXX, "-std=c++17", "-O2", "-Wall", "-Wextra", "-Wpedantic", "-Werror",
                     "-static", "-I" + os.path.join(src, "src"), "-o", probe,
                     os.path.join(src, "tests/startup/windows_probe.cpp"),
-                    os.path.join(src, "src/startup/utf8_arguments.cpp")], check=True)
+                    os.path.join(src, "src/startup/utf8_arguments.cpp"),
+                    os.path.join(src, "src/startup/standard_streams.cpp")], check=True)
 
     # The whole program compiles for Windows (the decoding library's headers
     # are plain C; the libraries themselves are not available for Windows here).
