@@ -11,8 +11,10 @@
 # BIN_DIR holds the opus2wav under test; MAKE_OPUS's folder also holds
 # opus_facts, which decodes with the library alone: the WAVs expected are
 # built from its samples and a header written here. PART is one of batch,
-# stopped, speech, remote, record (each a test of its own, so that they run
-# side by side); all of them without it. Exits 77 (skipped) when GNU
+# stopped, speech, remote, record, long (each a test of its own, so that
+# they run side by side); all of them without it. long, a capture past
+# 3 h 6 min, needs about 2.2 GB of free space and is skipped (status 77)
+# where there are less than 3 GB. Exits 77 (skipped) when GNU
 # parallel, rsync, sshd or sox is missing.
 set -euo pipefail
 readme=$1
@@ -63,7 +65,7 @@ recipe() {
 # cut short later (decoded, with a warning), one whose title says "WARNING:"
 # (no warning of the program's own), one whose name takes 254 bytes (83
 # three-byte characters and .opus), one whose name ends in .OPUS, a
-# symbolic link to an input; two inputs that become one WAV (dup.opus and
+# symbolic link to an input in another folder; two inputs that become one WAV (dup.opus and
 # dup.OPUS: both refused), an input whose WAV is the user's own file
 # (refused, the file left as it was); a damaged input whose name would
 # retitle and clear the terminal, and a cut one with a newline in its name.
@@ -79,7 +81,11 @@ fixture() {
     "$make_opus" "$1/lyrics.opus" ms=300 "tag=TITLE=WARNING: explicit lyrics" >/dev/null
     "$make_opus" "$1/$long_name.opus" ms=300 >/dev/null
     "$make_opus" "$1/LOUD.OPUS" ms=300 >/dev/null
-    ln -s "note 1.opus" "$1/link.opus"
+    # Its target lies outside the folder, where a copy of the link itself
+    # (rsync -l) would point at nothing on another machine.
+    mkdir -p "$1-linked"
+    "$make_opus" "$1-linked/target.opus" ms=400 >/dev/null
+    ln -s "../$(basename "$1")-linked/target.opus" "$1/link.opus"
     "$make_opus" "$1/dup.opus" ms=5000 >/dev/null
     "$make_opus" "$1/dup.OPUS" ms=300 >/dev/null
     cp "$1/plain.opus" "$1/mine.opus"
@@ -118,6 +124,9 @@ check_batch() {
     local name=$1 expected=$2 dir="$work/$1" status=0 before=$failures
     local script
     script=$(recipe "$name")
+    # Every remote job through ssh, none on this machine (":"), so that each
+    # file takes the path through rsync.
+    script=${script//2\/host2,:/2\/host2}
     fixture "$dir"
     (cd "$dir" && bash -c "$script") >"$work/$name.out" 2>"$work/$name.err" || status=$?
     [ "$status" -eq "$expected" ] || fail "$name: status $status, expected $expected"
@@ -127,7 +136,7 @@ check_batch() {
     done
     expected_wav "$dir/LOUD.OPUS"
     cmp -s "$dir/LOUD.wav" "$work/expected.wav" || fail "$name: LOUD.OPUS was not converted"
-    expected_wav "$dir/note 1.opus"
+    expected_wav "$dir-linked/target.opus"
     cmp -s "$dir/link.wav" "$work/expected.wav" || fail "$name: the symbolic link was not converted"
     [ ! -e "$dir/damaged.wav" ] || fail "$name: the failed output was left behind"
     [ ! -e "$dir/dup.wav" ] || fail "$name: dup.opus or dup.OPUS became dup.wav"
@@ -344,6 +353,31 @@ status=0
 true_header "$work/record/capture.wav" || fail "background-capture: the header is not true"
 grep -q "Interrupted: played" "$work/record/capture.log" || fail "background-capture: no summary"
 [ "$failures" -ne "$before" ] || echo "ok   background-capture"
+fi
+
+if wanted long; then
+# A capture past 3 h 6 min through sox into Wave64: 10 min of silence played
+# 19 times over by the page rewriter (3 h 10 min), as a file for the URL.
+free_kb=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
+if [ "$free_kb" -lt $((3 * 1024 * 1024)) ]; then
+    echo "skipped: long-capture needs about 2.2 GB of free space; $((free_kb / 1024)) MB are free in $work"
+    [ "$part" = long ] && exit 77
+else
+    before=$failures
+    mkdir "$work/long"
+    "$make_opus" "$work/long/ten.opus" ms=600000 signal=silence frame=120 ch=1 bitrate=6000 >/dev/null
+    python3 "$here/../../tools/ogg_rewrite.py" "$work/long/ten.opus" "$work/long/live.opus" repeat:19
+    script=$(recipe long-capture)
+    script=${script//https:\/\/radio.example\/live.opus/live.opus}
+    (cd "$work/long" && bash -c "$script") 2>"$work/long.err" || fail "long-capture: status $?"
+    decoded=$(tr '\r' '\n' <"$work/long.err" | sed -n 's/^Done: played .* (\([0-9]*\) samples @ 48 kHz)\.$/\1/p')
+    kept=$(soxi -s "$work/long/capture.w64" 2>/dev/null || echo none)
+    echo "long-capture: the program decoded ${decoded:-no} samples; capture.w64 holds $kept"
+    [ "${decoded:-0}" -gt 536870902 ] || fail "long-capture: not past 3 h 6 min: $(tail -c 300 "$work/long.err")"
+    [ "$kept" = "$decoded" ] || fail "long-capture: capture.w64 holds $kept samples, the program decoded $decoded"
+    rm -rf "$work/long"
+    [ "$failures" -ne "$before" ] || echo "ok   long-capture"
+fi
 fi
 
 [ "$failures" -eq 0 ]
