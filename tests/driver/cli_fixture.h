@@ -3,6 +3,7 @@
 #pragma once
 
 #include "run.h"
+#include "transcript.h"
 
 #include <gtest/gtest.h>
 

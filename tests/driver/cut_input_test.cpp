@@ -3,6 +3,7 @@
 // are not. The same bytes get the same verdict from a file, a pipe and a
 // FIFO; every cut position is judged in-process (tests/input).
 #include "run.h"
+#include "transcript.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,7 @@
 
 namespace {
 
-const char *const CUT_WARNING =
-    "\nWARNING: Input does not end with a whole Ogg page: it may be cut short.\n";
+const std::string CUT_WARNING = closing_lines(cut_short_only());
 
 struct CutRow {
     const char *name;
@@ -101,10 +101,8 @@ TEST(CutInput, NamedOnlyWhenTheInputDoesNotEndWithAWholePage) {
         size_t at = r.err.find(CUT_WARNING);
         if (row.warned) {
             // The last line of the run, after the summary.
-            EXPECT_EQ(at, r.err.size() - std::string(CUT_WARNING).size()) << row.name << "\n"
-                                                                          << r.err;
-            EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\n" + std::string(CUT_WARNING)))
-                << row.name;
+            EXPECT_EQ(at, r.err.size() - CUT_WARNING.size()) << row.name << "\n" << r.err;
+            EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\n" + CUT_WARNING)) << row.name;
         } else {
             EXPECT_EQ(at, std::string::npos) << row.name << "\n" << r.err;
         }
@@ -152,8 +150,8 @@ TEST(CutInput, ChainCutInALaterLinkKeepsEveryCompleteLink) {
                                  : bin() + " " + shell_quote(dir + "/cut.opus")) +
                           " > " + shell_quote(wav));
             EXPECT_EQ(r.status, 0) << row.name << (piped ? ", pipe\n" : ", file\n") << r.err;
-            EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\n" + std::string(CUT_WARNING)) &&
-                        r.err.rfind(CUT_WARNING) + std::string(CUT_WARNING).size() == r.err.size())
+            EXPECT_TRUE(contains(r.err, " samples @ 48 kHz).\n" + CUT_WARNING) &&
+                        r.err.rfind(CUT_WARNING) + CUT_WARNING.size() == r.err.size())
                 << row.name << "\n"
                 << r.err;
             out[piped] = read_file(wav);

@@ -138,8 +138,13 @@ TEST_F(Icecast, MountIntoPipeAndIntoFile) {
         std::string source_errors;
         EXPECT_EQ(finish_program(source, &source_errors), 0) << source_errors;
         ASSERT_EQ(r.status, 0) << r.err;
-        TranscriptInput in{opus_events(song, true), opus_facts(song), false, url, false,
-                           {{{"TITLE=Live"}, -1}}};
+        TranscriptInput in{opus_events(song, true),
+                           opus_facts(song),
+                           false,
+                           url,
+                           false,
+                           {{{"TITLE=Live"}, -1}},
+                           {}};
         EXPECT_EQ(r.err,
                   station_block() + (into_file ? "" : NEITHER_SEEKABLE) + compose_transcript(in));
         if (into_file) {
@@ -163,7 +168,8 @@ TEST_F(Icecast, ChainedSourceShowsEveryLink) {
                        false,
                        url,
                        false,
-                       {{{"TITLE=One"}, -1}, {{"TITLE=Two"}, -1}}};
+                       {{{"TITLE=One"}, -1}, {{"TITLE=Two"}, -1}},
+                       {}};
     EXPECT_EQ(r.err, station_block() + compose_transcript(in));
     EXPECT_TRUE(same_bytes(read_file(wav), expected_header(67200) + reference_pcm(chain)));
 }

@@ -13,7 +13,8 @@ namespace {
 TEST_F(Report, SeekableChainWithPicturesIntoFile) {
     RunResult r = run_shell(bin() + " " + shell_quote(rich) + " > " + shell_quote(dir + "/a.wav"));
     ASSERT_EQ(r.status, 0);
-    TranscriptInput in{opus_events(rich, false), opus_facts(rich), true, rich, false, rich_links};
+    TranscriptInput in{
+        opus_events(rich, false), opus_facts(rich), true, rich, false, rich_links, {}};
     EXPECT_EQ(r.err, compose_transcript(in));
 }
 
@@ -21,7 +22,8 @@ TEST_F(Report, SameChainFromAPipe) {
     RunResult r = run_shell("cat " + shell_quote(rich) + " | " + bin() + " - > " +
                             shell_quote(dir + "/b.wav"));
     ASSERT_EQ(r.status, 0);
-    TranscriptInput in{opus_events(rich, true), opus_facts(rich), false, "-", false, rich_links};
+    TranscriptInput in{
+        opus_events(rich, true), opus_facts(rich), false, "-", false, rich_links, {}};
     EXPECT_EQ(r.err, compose_transcript(in));
 }
 
@@ -33,8 +35,13 @@ TEST_F(Report, ThreeLinksWithDifferentChannelCounts) {
         std::string input = through_pipe ? "- < <(cat " + shell_quote(f) + ")" : shell_quote(f);
         RunResult r = run_shell(bin() + " " + input + " > " + shell_quote(dir + "/three.wav"));
         ASSERT_EQ(r.status, 0);
-        TranscriptInput in{opus_events(f, through_pipe), opus_facts(f), !through_pipe,
-                           through_pipe ? "-" : f,       false,         links};
+        TranscriptInput in{opus_events(f, through_pipe),
+                           opus_facts(f),
+                           !through_pipe,
+                           through_pipe ? "-" : f,
+                           false,
+                           links,
+                           {}};
         EXPECT_EQ(r.err, compose_transcript(in)) << (through_pipe ? "pipe" : "file");
         if (!through_pipe) {
             EXPECT_EQ(r.err.rfind("Total number of links: 3\n", 0), 0u);
@@ -48,8 +55,8 @@ TEST_F(Report, HoleGapAndUnknownInputRate) {
     std::string ev = opus_events(rough, false);
     ASSERT_NE(ev.find("hole"), std::string::npos) << ev;
     ASSERT_NE(ev.find("gap"), std::string::npos) << ev;
-    TranscriptInput in{ev, opus_facts(rough), true, rough, false, {}};
-    EXPECT_EQ(r.err, compose_transcript(in) + LENGTH_WARNING);
+    TranscriptInput in{ev, opus_facts(rough), true, rough, false, {}, length_warning_only()};
+    EXPECT_EQ(r.err, compose_transcript(in));
     EXPECT_EQ(r.err.find("Original sampling rate"), std::string::npos);
 }
 
@@ -83,7 +90,7 @@ TEST_F(Report, CraftedPositions) {
 
     r = run_shell("cat " + shell_quote(jumps) + " | " + bin() + " - > /dev/null");
     ASSERT_EQ(r.status, 0);
-    TranscriptInput in{opus_events(jumps, true), opus_facts(jumps), false, "-", false, {}};
+    TranscriptInput in{opus_events(jumps, true), opus_facts(jumps), false, "-", false, {}, {}};
     EXPECT_EQ(r.err, compose_transcript(in));
     std::vector<std::string> bitrates;
     for (size_t end = r.err.find("bps)"); end != std::string::npos;
@@ -134,7 +141,7 @@ TEST_F(Report, ProgressLinePlacement) {
 
     RunResult r = run_shell(bin() + " " + shell_quote(f) + " > " + shell_quote(dir + "/d.wav"));
     ASSERT_EQ(r.status, 0);
-    TranscriptInput in{ev, opus_facts(f), true, f, false, {}};
+    TranscriptInput in{ev, opus_facts(f), true, f, false, {}, {}};
     EXPECT_EQ(r.err, compose_transcript(in));
 }
 
@@ -160,7 +167,7 @@ TEST_F(Report, LiveStreamWithStationHeaders) {
     std::string f = dir + "/live.opus";
     make_opus(f, "ms=2500 pagems=100 tag=TITLE=Live");
     std::string ev = opus_events(f, true);
-    TranscriptInput in{ev, opus_facts(f), false, "", false, {{{"TITLE=Live"}, -1}}};
+    TranscriptInput in{ev, opus_facts(f), false, "", false, {{{"TITLE=Live"}, -1}}, {}};
     for (const StationCase &c : cases) {
         TestServer server(shell_quote(f) + " --live " + c.headers);
         std::string url = "http://127.0.0.1:" + std::to_string(server.port) + "/live.opus";
@@ -208,7 +215,8 @@ TEST_F(Report, HostileTextFromStreamAndServer) {
                        false,
                        url,
                        false,
-                       {{{"NOTE=?2J?txt???31m\xC3\xA9\xF0\x9F\x8E\xB5?]0;x?"}, -1}}};
+                       {{{"NOTE=?2J?txt???31m\xC3\xA9\xF0\x9F\x8E\xB5?]0;x?"}, -1}},
+                       {}};
     in.facts["link0.vendor"] = "evil?8;;http://x? vendor????";
     EXPECT_EQ(r.err, "Station name: Bad?2J FM\nStation description: ?reversed\n"
                      "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
@@ -222,7 +230,8 @@ TEST_F(Report, SeekableHttpSourceDecodesLikeTheFile) {
     RunResult r = run_shell(bin() + " " + url + " > " + shell_quote(wav));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(same_bytes(read_file(wav), expected_header(105600) + reference_pcm(rich)));
-    TranscriptInput in{opus_events(rich, false), opus_facts(rich), true, url, false, rich_links};
+    TranscriptInput in{
+        opus_events(rich, false), opus_facts(rich), true, url, false, rich_links, {}};
     EXPECT_EQ(r.err, "Server software: o2w-test-server/1.0\nContent-Type: audio/ogg\n" +
                          compose_transcript(in));
 }

@@ -91,6 +91,11 @@ std::string failing_calls(const std::string &calls) {
            shell_quote(calls) + " LD_PRELOAD=" + shell_quote(FAIL_CALLS_LIB) + " ";
 }
 
+bool ends_with(const std::string &text, const std::string &tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 bool contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }

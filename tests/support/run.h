@@ -86,6 +86,7 @@ std::string into_pipe(const std::string &command);
 std::string failing_calls(const std::string &calls);
 
 bool contains(const std::string &text, const std::string &part);
+bool ends_with(const std::string &text, const std::string &tail);
 
 // Little-endian 32-bit value at offset of bytes.
 uint32_t le32_at(const std::string &bytes, size_t offset);

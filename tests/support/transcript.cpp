@@ -1,4 +1,5 @@
 #include "transcript.h"
+#include "run.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +98,37 @@ std::string scaled_text(long long value, bool decimal, const char *separator) {
     return text;
 }
 
+std::string closing_lines(const ClosingLines &lines) {
+    std::string text;
+    if (lines.length_warning) {
+        text += LENGTH_WARNING;
+        text += lines.corrupt ? CORRUPT_OUTPUT : "";
+    }
+    if (lines.wav_limit) {
+        text += "WARNING: WAV output would be larger than 2 GB.\n"
+                "Writing non-standard WAV header with invalid chunk sizes.\n";
+    }
+    if (!lines.rewrite_error.empty()) {
+        text += "Error rewriting WAV header: " + lines.rewrite_error + "\n";
+    }
+    if (lines.cut_short) {
+        text += "\nWARNING: Input does not end with a whole Ogg page: it may be cut short.\n";
+    }
+    return text;
+}
+
+ClosingLines length_warning_only() {
+    ClosingLines lines;
+    lines.length_warning = true;
+    return lines;
+}
+
+ClosingLines cut_short_only() {
+    ClosingLines lines;
+    lines.cut_short = true;
+    return lines;
+}
+
 std::string compose_transcript(const TranscriptInput &in) {
     std::string text;
     if (in.seekable) {
@@ -146,5 +178,5 @@ std::string compose_transcript(const TranscriptInput &in) {
                     " samples @ 48 kHz).\n";
         }
     }
-    return text;
+    return text + closing_lines(in.closing);
 }
