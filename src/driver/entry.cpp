@@ -62,9 +62,9 @@ int decode_opened(DecodeSession &session, DescriptorInput *input, const char *sh
 
 // The run from the open to the exit status, or to the death by the signal
 // that interrupted it.
-int decode_input(const char *input_name, const char *shown_name) {
+int decode_input(const char *input_name, const NameParts &parts, const char *shown_name) {
     OpenedInput input;
-    if (!open_input(input_name, shown_name, &input)) {
+    if (!open_input(input_name, parts, shown_name, &input)) {
         return 1;
     }
     DecodeSession session;
@@ -107,10 +107,12 @@ int opus2wav_main(int argc, char **argv) {
         return 1;
     }
 
-    // Messages show the name filtered, its password hidden; it is opened
-    // as given.
-    char *shown_name = shown_input_name(input_name);
-    int status = decode_input(input_name, shown_name != nullptr ? shown_name : "?");
+    // The name is read once. Messages show it filtered, its password
+    // hidden; it is opened as given.
+    NameParts parts;
+    parse_input_name(input_name, &parts);
+    char *shown_name = shown_input_name(input_name, parts);
+    int status = decode_input(input_name, parts, shown_name != nullptr ? shown_name : "?");
     free(shown_name);
     return status;
 }

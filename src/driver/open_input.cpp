@@ -1,8 +1,8 @@
 #include "driver/open_input.h"
 
 #include "input/local_input.h"
+#include "input/name_parts.h"
 #include "input/url_library.h"
-#include "input/url_scheme.h"
 #include "output/output.h"
 #include "report/stream_report.h"
 #include "report/untrusted_text.h"
@@ -63,14 +63,15 @@ bool open_url(const char *name, const char *shown_name, InputKind kind, OpenedIn
 
 // A file: URL names a local file too, which the library opens itself: each
 // form the name may be read in is compared with standard output.
-bool output_is_file_url(const char *name) {
+bool output_is_file_url(const char *name, const NameParts &parts) {
     const Escapes forms[] = {Escapes::KEPT, Escapes::DECODED, Escapes::DECODED_AND_KEPT};
     char *path = static_cast<char *>(malloc(3 * strlen(name) + 1));
     bool same = false;
     for (Escapes escapes : forms) {
         for (int cut = 0; cut < 2; cut++) {
-            same = same || (path != nullptr && file_url_path(name, escapes, cut != 0, path) &&
-                            output_is_file(path));
+            same =
+                same || (path != nullptr && file_url_path(name, parts, escapes, cut != 0, path) &&
+                         output_is_file(path));
         }
     }
     free(path);
@@ -78,9 +79,10 @@ bool output_is_file_url(const char *name) {
 }
 
 // Writing into the file being read would destroy it while it is decoded.
-bool refuse_output_over_input(const char *name, const char *shown_name, OpenedInput *opened) {
+bool refuse_output_over_input(const char *name, const NameParts &parts, const char *shown_name,
+                              OpenedInput *opened) {
     bool same = opened->descriptor.fd >= 0 ? input_is_output(&opened->descriptor)
-                                           : output_is_file_url(name);
+                                           : output_is_file_url(name, parts);
     if (!same) {
         return false;
     }
@@ -96,8 +98,9 @@ bool refuse_output_over_input(const char *name, const char *shown_name, OpenedIn
 
 // A name with a scheme is tried as a URL first, and as a local file when
 // that gives nothing; other names are local files from the start.
-bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
-    InputKind kind = input_kind(name);
+bool open_input(const char *name, const NameParts &parts, const char *shown_name,
+                OpenedInput *opened) {
+    InputKind kind = parts.kind;
     bool reported = false;
     if (kind == InputKind::STANDARD_INPUT) {
         opened->decoder = open_standard_input(&opened->descriptor, &opened->error);
@@ -109,5 +112,5 @@ bool open_input(const char *name, const char *shown_name, OpenedInput *opened) {
     if (opened->decoder == nullptr && !reported) {
         fprintf(stderr, "Failed to open file '%s': %i\n", shown_name, opened->error);
     }
-    return opened->decoder != nullptr && !refuse_output_over_input(name, shown_name, opened);
+    return opened->decoder != nullptr && !refuse_output_over_input(name, parts, shown_name, opened);
 }

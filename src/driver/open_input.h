@@ -3,6 +3,7 @@
 #pragma once
 
 #include "input/descriptor_input.h"
+#include "input/name_parts.h"
 
 #include <opusfile.h>
 
@@ -24,4 +25,5 @@ struct OpenedInput {
 // Opens name and prints the station facts of a URL. Without a decoder the
 // failure has been reported on standard error ("Failed to open file ...")
 // and false is returned. shown_name is the name as messages show it.
-bool open_input(const char *name, const char *shown_name, OpenedInput *opened);
+bool open_input(const char *name, const NameParts &parts, const char *shown_name,
+                OpenedInput *opened);

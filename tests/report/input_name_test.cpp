@@ -62,7 +62,9 @@ TEST(InputName, ShownMaskedAndFiltered) {
         {"http://u:p\x1b[2Jw@h/x\r", "http://u:***@h/x?"},
     };
     for (const auto &c : cases) {
-        char *shown = shown_input_name(c.name);
+        NameParts parts;
+        parse_input_name(c.name, &parts);
+        char *shown = shown_input_name(c.name, parts);
         EXPECT_EQ(std::string(shown), c.shown) << c.name;
         free(shown);
     }
