@@ -10,8 +10,8 @@
 #
 # BIN_DIR holds the opus2wav under test; MAKE_OPUS's folder also holds
 # opus_facts, which decodes with the library alone: the WAVs expected are
-# built from its samples and a header written here. PART is one of batch,
-# stopped, speech, remote, record, long (each a test of its own, so that
+# built from its samples and a header written here. PART is one of xargs,
+# parallel, stopped, speech, remote, record, long (each a test of its own, so that
 # they run side by side); all of them without it. long, a capture past
 # 3 h 6 min, needs about 2.2 GB of free space and is skipped (status 77)
 # where there are less than 3 GB. Exits 77 (skipped) when GNU
@@ -37,6 +37,9 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     if mountpoint -q "$work/full" 2>/dev/null; then umount "$work/full" || true; fi
+    for host in host1 host2; do
+        if [ -e "$work/ssh_config" ]; then ssh -F "$work/ssh_config" -O exit "$host" 2>/dev/null || true; fi
+    done
     if [ -s "$work/sshd.pid" ]; then kill "$(cat "$work/sshd.pid")" 2>/dev/null || true; fi
     if [ -n "${made_run_sshd:-}" ]; then rmdir /run/sshd 2>/dev/null || true; fi
     rm -rf "$work"
@@ -165,12 +168,14 @@ check_batch() {
     fi
 
     # Told to replace, the user's file goes; the inputs that collide stay
-    # refused.
-    status=0
-    (cd "$dir" && OPUS2WAV_REPLACE=1 bash -c "$script") >/dev/null 2>&1 || status=$?
-    expected_wav "$dir/mine.opus"
-    cmp -s "$dir/mine.wav" "$work/expected.wav" || fail "$name: OPUS2WAV_REPLACE=1 did not replace mine.wav"
-    [ ! -e "$dir/dup.wav" ] || fail "$name: with OPUS2WAV_REPLACE=1, dup.opus or dup.OPUS became dup.wav"
+    # refused (in a folder of their own, so that nothing else runs again).
+    mkdir "$dir-replace"
+    mv "$dir/mine.opus" "$dir/dup.opus" "$dir/dup.OPUS" "$dir-replace/"
+    cp "$dir/mine.wav" "$dir-replace/"
+    (cd "$dir-replace" && OPUS2WAV_REPLACE=1 bash -c "$script") >/dev/null 2>&1 || true
+    expected_wav "$dir-replace/mine.opus"
+    cmp -s "$dir-replace/mine.wav" "$work/expected.wav" || fail "$name: OPUS2WAV_REPLACE=1 did not replace mine.wav"
+    [ ! -e "$dir-replace/dup.wav" ] || fail "$name: with OPUS2WAV_REPLACE=1, dup.opus or dup.OPUS became dup.wav"
 
     # An empty folder: nothing is run and nothing is made.
     mkdir "$dir-empty"
@@ -183,8 +188,10 @@ check_batch() {
 
 wanted() { [ "$part" = all ] || [ "$part" = "$1" ]; }
 
-if wanted batch; then
+if wanted xargs; then
 check_batch batch-xargs 123
+fi
+if wanted parallel; then
 check_batch batch-parallel 5
 fi
 
@@ -293,7 +300,9 @@ StrictModes no
 # default would drop some of them before they log in.
 MaxStartups 100:30:200
 PidFile $work/sshd.pid
-SetEnv PATH=$work/bin:/usr/local/bin:/usr/bin:/bin TMPDIR=${TMPDIR:-/tmp}
+# SHLVL=1: bash, started by sshd, skips the user's .bashrc (whatever it
+# sets up would slow every job down).
+SetEnv PATH=$work/bin:/usr/local/bin:/usr/bin:/bin TMPDIR=${TMPDIR:-/tmp} SHLVL=1
 CONFIG
 cat >"$work/ssh_config" <<CONFIG
 Host host1 host2
@@ -306,6 +315,10 @@ Host host1 host2
   UserKnownHostsFile /dev/null
   LogLevel ERROR
   BatchMode yes
+  # One connection a host, shared by every job and transfer of the batch.
+  ControlMaster auto
+  ControlPath $work/c-%n
+  ControlPersist 60
 CONFIG
 # sshd wants its privilege separation folder; one made here goes again.
 if [ "$(id -u)" -eq 0 ] && [ ! -d /run/sshd ]; then
@@ -313,9 +326,12 @@ if [ "$(id -u)" -eq 0 ] && [ ! -d /run/sshd ]; then
     made_run_sshd=yes
 fi
 /usr/sbin/sshd -f "$work/sshd_config" -E "$work/sshd.log"
-for _ in $(seq 1 50); do
-    ssh -F "$work/ssh_config" host1 true 2>/dev/null && break
-    sleep 0.1
+# The first login to each host opens the connection that the jobs share.
+for host in host1 host2; do
+    for _ in $(seq 1 50); do
+        ssh -F "$work/ssh_config" "$host" true 2>/dev/null && break
+        sleep 0.1
+    done
 done
 export PARALLEL_SSH="ssh -F $work/ssh_config"
 check_batch batch-remote 5
